@@ -1,0 +1,1 @@
+#include "core/store/note_record.h"

@@ -1,0 +1,2 @@
+// Placeholder until the tool arrives.
+int main() { return 0; }
