@@ -23,8 +23,10 @@ BlobWrite SaveDatabaseBlob(const NoteTree& tree, const QStringList& KeyList) {
             w.error = QStringLiteral("The note %1 is not in the tree.").arg(key);
             return w;
         }
-        const QString& parentKey =
-            (key.startsWith(QLatin1Char('R')) || !n->Parent()) ? kRootParent : n->Parent()->Key();
+        // Only a top-level node is written with "Root": a section's root pasted
+        // into another tree keeps its "R" key but has a real parent, and
+        // writing "Root" for it would move its branch on the next load.
+        const QString& parentKey = n->Parent() ? n->Parent()->Key() : kRootParent;
         if (!fw::appendField(blob, parentKey, 2) || !fw::appendField(blob, key, 2)) {
             w.error = QStringLiteral("The key of the note \"%1\" is longer than %2 characters.")
                           .arg(n->Text().left(60))

@@ -27,7 +27,7 @@ struct BlobWrite {
 
 // The Tree blob of the nodes listed in KeyList, in that order. The state
 // comes from Expanded, the picture from Image, the flag from Sorted; the
-// parent key is "Root" for a key that starts with "R". Refuses the whole blob
+// parent key is "Root" for a top-level node. Refuses the whole blob
 // (so nothing broken is ever stored) when a key or parent key is longer than
 // 99 code points, a text longer than 999, or a listed key is not in the tree.
 BlobWrite SaveDatabaseBlob(const NoteTree& tree, const QStringList& KeyList);

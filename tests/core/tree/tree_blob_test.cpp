@@ -166,3 +166,16 @@ TEST(TreeBlob, MalformedLengthEndsReadingAndKeepsWhatCameBefore) {
         EXPECT_EQ(t.root()->Image(), ImageRoot); // pictures still given
     }
 }
+
+TEST(TreeBlob, ANoteKeyedLikeARootKeepsItsPlaceUnderItsParent) {
+    // A section's root pasted into another section keeps its "R" key.
+    NoteTree t;
+    TreeNode* root = t.addTop("RVLR1", "root");
+    TreeNode* a = t.add(root, Relation::LastChild, "Ka", "a");
+    TreeNode* pasted = t.add(a, Relation::LastChild, "RVLR2", "pasted section");
+    t.add(pasted, Relation::LastChild, "Kp", "its note");
+    NoteTree back;
+    const BlobLoad load = LoadDatabaseBlob(back, blobOf(t));
+    EXPECT_FALSE(load.damaged()) << load.errorText().toStdString();
+    EXPECT_EQ(shape(back), "RVLR1(Ka(RVLR2(Kp)))");
+}
