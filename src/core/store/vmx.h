@@ -13,19 +13,20 @@
 namespace vellicar::store {
 
 class RecordStore;
+class FileIo;
 
 // Result codes. Get: the low 16 bits are 0 when a record was found.
 enum VmxResult : int {
     VmxOk = 0,
-    VmxNotFound = 1,       // get found nothing; also "no more" for code 34
-    VmxRetryReadOnly = 3,  // open: cannot open for writing, try mode 1 (read only)
+    VmxNotFound = 1,      // get found nothing; also "no more" for code 34
+    VmxRetryReadOnly = 3, // open: cannot open for writing, try mode 1 (read only)
     VmxNoSuchDatabase = 13,
     VmxBadHandle = 20,
-    VmxReadOnly = 21,      // put or delete on a database opened with mode 1
-    VmxLocked = 30,        // another process has the database open
-    VmxNotADatabase = 31,  // the data file is not one of ours
-    VmxIoError = 32,       // a read, write, sync or rename failed
-    VmxExists = 33,        // create: the database is already there
+    VmxReadOnly = 21,     // put or delete on a database opened with mode 1
+    VmxLocked = 30,       // another process has the database open
+    VmxNotADatabase = 31, // the data file is not one of ours
+    VmxIoError = 32,      // a read, write, sync or rename failed
+    VmxExists = 33,       // create: the database is already there
 };
 
 // Open modes.
@@ -38,12 +39,15 @@ enum VmxCode : int { VmxEqual = 1, VmxStepBack = 4, VmxNextEqual = 34 };
 class Vmx {
 public:
     Vmx();
+    // Files go through `io` (which must outlive this object) instead of the real calls.
+    explicit Vmx(FileIo& io);
     ~Vmx();
     Vmx(const Vmx&) = delete;
     Vmx& operator=(const Vmx&) = delete;
 
     int VmxOpen(const QString& path, int reserved, int mode, int& handle);
-    int VmxCreate(const QString& path, int maxKeyLength, int blockSize, int reserved, int indexCount);
+    int VmxCreate(const QString& path, int maxKeyLength, int blockSize, int reserved,
+                  int indexCount);
     int VmxClose(int handle);
     int VmxPut(int handle, const QString& key, const NoteRecord& record, int reserved);
     // index/code pairs: (0,1) exact primary key; (1,1) first record whose Owner
@@ -67,6 +71,10 @@ private:
     struct Open;
     std::map<int, std::unique_ptr<Open>> open_;
     int nextHandle_ = 1;
+    FileIo* io_;
+    // What the last open or create without a handle went wrong with.
+    QString lastPath_;
+    QString lastDetail_;
 };
 
 } // namespace vellicar::store
