@@ -208,6 +208,13 @@ enum class Kw : uint8_t {
 
 Kw lookupKeyword(std::string_view name);
 
+// \uN is a signed 16-bit number; anything outside that range is damage.
+inline char16_t unicodeParam(int n) {
+    if (n < -32768 || n > 65535)
+        return 0xFFFD;
+    return static_cast<char16_t>(n < 0 ? n + 65536 : n);
+}
+
 template <class Sink> class Parser {
 public:
     Parser(const char* data, qsizetype size, Tables& tables, Sink& sink)
@@ -433,11 +440,13 @@ template <class Sink> void Parser<Sink>::controlSymbol() {
             return -1;
         };
         int v = -1;
-        if (end_ - p_ >= 2) {
-            const int hi = hex(p_[0]), lo = hex(p_[1]);
-            if (hi >= 0 && lo >= 0) {
+        const int hi = p_ < end_ ? hex(p_[0]) : -1;
+        if (hi >= 0) {
+            ++p_;
+            const int lo = p_ < end_ ? hex(p_[0]) : -1;
+            if (lo >= 0) {
                 v = hi * 16 + lo;
-                p_ += 2;
+                ++p_;
             }
         }
         star_ = false;
@@ -555,7 +564,7 @@ template <class Sink> void Parser<Sink>::handleWord(Kw kw, bool hasParam, int pa
             fontCpg_ = param;
             break;
         case Kw::u:
-            emitChar(static_cast<char16_t>(param < 0 ? param + 65536 : param));
+            emitChar(unicodeParam(param));
             skipChars_ = g.uc;
             break;
         case Kw::bin:
@@ -720,7 +729,7 @@ template <class Sink> void Parser<Sink>::textWord(Kw kw, bool hasParam, int para
         break;
     case Kw::u:
         flushBytes();
-        textChar(static_cast<char16_t>(param < 0 ? param + 65536 : param));
+        textChar(unicodeParam(param));
         skipChars_ = g.uc;
         break;
     case Kw::fonttbl:
