@@ -1,6 +1,7 @@
 #include "core/attributes/master_list.h"
 
 #include "core/tree/fixed_width.h"
+#include "core/tree/note_tree.h"
 
 #include <algorithm>
 
@@ -10,7 +11,7 @@ namespace fw = vellicar::fixedwidth;
 
 namespace {
 bool listLess(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+    return tree::compareNoCase(a, b) < 0;
 }
 } // namespace
 

@@ -2,8 +2,8 @@
 // The master list of index values, the Title of the "StatusValues" record:
 // per entry, 3-digit length + text, with no count or terminator. Lengths
 // count Unicode code points. The list is kept in the order of a sorted list
-// control: alphabetical without regard to case, equal texts in the order
-// they came.
+// control: alphabetical without regard to case (tree::compareNoCase), equal
+// texts in the order they came.
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 

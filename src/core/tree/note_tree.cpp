@@ -4,7 +4,35 @@
 
 namespace vellicar::tree {
 
+namespace {
+bool isAscii(const QString& s) {
+    for (QChar c : s)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// Letters without their accents and case, so "Äpfel" sorts among the A's
+// whatever the user's locale; the same in every locale, so a sorted branch
+// looks the same on every machine.
+QString primaryKey(const QString& s) {
+    const QString decomposed = s.normalized(QString::NormalizationForm_KD);
+    QString key;
+    key.reserve(decomposed.size());
+    for (QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            key += c;
+    return key.toCaseFolded();
+}
+} // namespace
+
 int compareNoCase(const QString& a, const QString& b) {
+    if (isAscii(a) && isAscii(b))
+        return QString::compare(a, b, Qt::CaseInsensitive);
+    const int primary = QString::compare(primaryKey(a), primaryKey(b), Qt::CaseSensitive);
+    if (primary != 0)
+        return primary;
+    // Same letters: accents decide, case still does not.
     return QString::compare(a, b, Qt::CaseInsensitive);
 }
 

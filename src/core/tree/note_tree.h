@@ -31,8 +31,10 @@ enum class Relation {
     First,     // first among the relative's siblings
 };
 
-// Case-insensitive text order used wherever nodes keep their children sorted.
-// Returns <0, 0 or >0.
+// Alphabetical order without regard to case, used wherever nodes keep their
+// children sorted and for the master list of index values: letters compare
+// without case and accents first ("Äpfel" among the A's), then accents
+// decide. The same in every locale. Returns <0, 0 or >0.
 int compareNoCase(const QString& a, const QString& b);
 
 class NoteTree;

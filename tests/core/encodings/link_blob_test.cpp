@@ -60,11 +60,11 @@ TEST(LinkBlob, MalformedTextEndsReadingAndKeepsThePartialLink) {
         bool damaged;
     };
     const Case cases[] = {
-        {"xyzABC003val", {{"", "ABC"}, {"", "val"}}, false}, // not a number counts as 0... twice
-        {"004Plan", {{"Plan", ""}}, true},                   // the value's length is missing
-        {"004Plan01", {{"Plan", "01"}}, true},               // a short length field
-        {"004Plan009C:\\x", {{"Plan", "C:\\x"}}, true},      // the value runs past the end
-        {"010Pl", {{"Pl", ""}}, true},                       // the description runs past the end
+        {"xyzABC003val", {{"", ""}, {"val", ""}}, true}, // not a number counts as 0
+        {"004Plan", {{"Plan", ""}}, true},               // the value's length is missing
+        {"004Plan01", {{"Plan", "01"}}, true},           // a short length field
+        {"004Plan009C:\\x", {{"Plan", "C:\\x"}}, true},  // the value runs past the end
+        {"010Pl", {{"Pl", ""}}, true},                   // the description runs past the end
         {"00", {{"00", ""}}, true},
         {"999", {{"", ""}}, true},
     };

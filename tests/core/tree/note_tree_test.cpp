@@ -124,17 +124,22 @@ TEST(NoteTreeSorted, ChildrenStayInCaseInsensitiveOrderWhateverTheRelation) {
     t.add(b, Relation::Next, "K3", "alpha");         // a sibling asked for after Bravo
     t.add(b, Relation::Previous, "K4", "Charlie");   // and one before it
     t.add(root, Relation::LastChild, "K5", "bravo"); // equal text: after the first one
-    EXPECT_EQ(childTexts(root), QStringList({"alpha", "Bravo", "bravo", "Charlie", "delta"}));
+    t.add(root, Relation::LastChild, "K7", QString::fromUtf8("\u00c4pfel")); // among the A's
+    const QString apfel = QString::fromUtf8("\u00c4pfel");
+    EXPECT_EQ(childTexts(root),
+              QStringList({"alpha", apfel, "Bravo", "bravo", "Charlie", "delta"}));
 
     // Clearing the flag keeps the order; new nodes then go where asked.
     t.setSorted(root, false);
     t.add(root->Child(), Relation::First, "K6", "zulu");
     EXPECT_EQ(childTexts(root),
-              QStringList({"zulu", "alpha", "Bravo", "bravo", "Charlie", "delta"}));
+              QStringList({"zulu", "alpha", apfel, "Bravo", "bravo", "Charlie", "delta"}));
     // Setting it again sorts at once.
     t.setSorted(root, true);
     EXPECT_EQ(childTexts(root),
-              QStringList({"alpha", "Bravo", "bravo", "Charlie", "delta", "zulu"}));
+              QStringList({"alpha", apfel, "Bravo", "bravo", "Charlie", "delta", "zulu"}));
+    EXPECT_LT(compareNoCase("Apfel", apfel), 0); // same letters: the accent decides
+    EXPECT_EQ(compareNoCase(apfel, QString::fromUtf8("\u00e4PFEL")), 0);
     for (const TreeNode* n : root->Children())
         EXPECT_EQ(root->Children()[n->row()], n);
 }

@@ -152,9 +152,8 @@ TEST(TreeStore, OldCategoryListIsConvertedIntoATree) {
     EXPECT_TRUE(root->Sorted());
     ASSERT_EQ(root->childCount(), 9);
     QStringList sortedNames = nine;
-    std::stable_sort(sortedNames.begin(), sortedNames.end(), [](auto& a, auto& b) {
-        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-    });
+    std::stable_sort(sortedNames.begin(), sortedNames.end(),
+                     [](auto& a, auto& b) { return compareNoCase(a, b) < 0; });
     EXPECT_EQ(childTexts(root), sortedNames);
     EXPECT_EQ(childTexts(t.node("KVLR701")), QStringList({"Apple note", "zebra note"}));
     EXPECT_EQ(childTexts(t.node("KVLR709")), QStringList({"cooking"}));
