@@ -22,7 +22,9 @@ QString reasonFor(const Vmx& vmx, int result) {
     default:
         break;
     }
-    const QString engine = vmx.errorText(0, result);
+    QString engine = vmx.errorText(0, result);
+    if (engine.endsWith(QLatin1Char('.')))
+        engine.chop(1);
     return engine.isEmpty() ? QStringLiteral("the store reported error %1").arg(result) : engine;
 }
 
@@ -86,8 +88,8 @@ OpenOutcome OpenDatabaseFile(DbState& db, QSettings& settings, const QString& pa
     outcome.damage = db.damage;
     outcome.skippedRecords = static_cast<int>(db.damage.size());
     if (result != VmxOk) {
-        const int cause =
-            (result == VmxNoSuchDatabase && createResult != VmxOk) ? createResult : result;
+        // A failed create leaves the reopen at "no such database": say that.
+        const int cause = createResult != VmxOk ? VmxNoSuchDatabase : result;
         outcome.message = QStringLiteral("The notebook \"%1\" could not be opened: %2.")
                               .arg(QDir::toNativeSeparators(file), reasonFor(db.vmx, cause));
     }
