@@ -7,7 +7,8 @@ namespace vellicar::richtext {
 
 namespace {
 
-template <class Char> bool startsWithRtf(const Char* p, qsizetype n) {
+// Where "{\rtf" starts after an optional byte order mark and white space, or -1.
+template <class Char> qsizetype rtfStart(const Char* p, qsizetype n) {
     qsizetype i = 0;
     // UTF-8 byte order mark, or U+FEFF in a QString.
     if (n >= 3 && static_cast<unsigned>(p[0]) == 0xEF && static_cast<unsigned>(p[1]) == 0xBB &&
@@ -20,21 +21,25 @@ template <class Char> bool startsWithRtf(const Char* p, qsizetype n) {
     static const char tag[] = "{\\rtf";
     for (int k = 0; k < 5; ++k)
         if (i + k >= n || p[i + k] != tag[k])
-            return false;
-    return true;
+            return -1;
+    return i;
 }
 
 } // namespace
 
 bool looksLikeRtf(const QByteArray& data) {
-    return startsWithRtf(reinterpret_cast<const unsigned char*>(data.constData()), data.size());
+    return detail::rtfOffset(data) >= 0;
 }
 
 bool looksLikeRtf(const QString& body) {
-    return startsWithRtf(reinterpret_cast<const char16_t*>(body.constData()), body.size());
+    return rtfStart(reinterpret_cast<const char16_t*>(body.constData()), body.size()) >= 0;
 }
 
 namespace detail {
+
+qsizetype rtfOffset(const QByteArray& data) {
+    return rtfStart(reinterpret_cast<const unsigned char*>(data.constData()), data.size());
+}
 
 QString decodePlainBytes(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -88,7 +93,8 @@ QByteArray rtfBytesOf(const QString& body) {
         out.append(QByteArray::number(c > 32767 ? int(c) - 65536 : int(c)));
     };
     const qsizetype n = body.size();
-    for (qsizetype i = 0; i < n; ++i) {
+    // A byte order mark before "{\rtf" is not part of the document.
+    for (qsizetype i = body.startsWith(QChar(0xFEFF)) ? 1 : 0; i < n; ++i) {
         const char16_t c = body.at(i).unicode();
         if (c < 0x100) {
             out.append(static_cast<char>(c));

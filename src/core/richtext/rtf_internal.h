@@ -17,6 +17,10 @@ inline constexpr int kPictSizeProperty = QTextFormat::UserProperty + 0x5213; // 
 // Twips per pixel at 96 dots per inch: our unit for margins and image sizes.
 inline constexpr double kTwipsPerPixel = 15.0;
 
+// Offset of "{\\rtf" in data (after a byte order mark and white space), or
+// -1 when data is not RTF.
+qsizetype rtfOffset(const QByteArray& data);
+
 // Text that is not RTF: UTF-8, or windows-1252 when it is not valid UTF-8.
 QString decodePlainBytes(const QByteArray& bytes);
 

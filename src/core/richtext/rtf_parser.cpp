@@ -61,7 +61,7 @@ constexpr std::array<Entry, 178> kWords{{
     Entry{"fcharset", Kw::fcharset},
     Entry{"fi", Kw::fi},
     Entry{"filetbl", Kw::skip},
-    Entry{"fldinst", Kw::skip},
+    Entry{"fldinst", Kw::fldinst},
     Entry{"fonttbl", Kw::fonttbl},
     Entry{"footer", Kw::skip},
     Entry{"footerf", Kw::skip},

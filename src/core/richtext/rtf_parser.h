@@ -20,6 +20,7 @@
 #include <QtCore/QHash>
 #include <QtCore/QString>
 #include <QtCore/QStringDecoder>
+#include <QtCore/QStringList>
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,7 @@ struct CharProps {
     bool hidden = false;
     Underline underline = Underline::None;
     VAlign valign = VAlign::Normal;
+    int link = -1; // index in Tables::links
     bool operator==(const CharProps&) const = default;
 };
 
@@ -78,6 +80,7 @@ struct Color {
 struct Tables {
     QHash<int, FontInfo> fonts;
     std::vector<Color> colors;
+    QStringList links;
     int deff = 0;
     int ansiCodePage = 1252;
 
@@ -127,6 +130,7 @@ enum class Kw : uint8_t {
     skip,
     listtext,
     pntext,
+    fldinst,
     // font and colour tables
     f,
     fcharset,
@@ -229,7 +233,7 @@ public:
     const QString& error() const { return error_; }
 
 private:
-    enum class Dest : uint8_t { Text, Skip, FontTable, ColorTable, Pict };
+    enum class Dest : uint8_t { Text, Skip, FontTable, ColorTable, Pict, FieldInstruction };
     struct Group {
         CharProps chr;
         ParaProps para;
@@ -268,6 +272,7 @@ private:
     void finishPicture();
     void commitFont();
     void commitColor();
+    void finishFieldInstruction();
     int currentCodePage() const;
     void damage(const char* why) {
         if (error_.isEmpty())
@@ -313,6 +318,7 @@ private:
     int fontCpg_ = 0;
     QString fontName_;
     Color color_;
+    QString fieldInst_;
 
     Picture pict_;
     int pictDepth_ = -1;
@@ -416,9 +422,13 @@ template <class Sink> void Parser<Sink>::closeGroup() {
     if (d == Dest::Text)
         endPara_ = cur().para;
     const bool pictEnds = d == Dest::Pict && static_cast<int>(stack_.size()) - 1 == pictDepth_;
+    const bool instructionEnds =
+        d == Dest::FieldInstruction && stack_[stack_.size() - 2].dest != Dest::FieldInstruction;
     stack_.pop_back();
     if (pictEnds)
         finishPicture();
+    if (instructionEnds)
+        finishFieldInstruction();
     if (stack_.size() == 1) {
         if (restIsBlank())
             done_ = true;
@@ -457,7 +467,7 @@ template <class Sink> void Parser<Sink>::controlSymbol() {
             return;
         }
         const Dest d = cur().dest;
-        if (d == Dest::Text || d == Dest::FontTable)
+        if (d == Dest::Text || d == Dest::FontTable || d == Dest::FieldInstruction)
             byteChar(static_cast<uint8_t>(v));
         return;
     }
@@ -541,7 +551,7 @@ template <class Sink> void Parser<Sink>::handleWord(Kw kw, bool hasParam, int pa
     }
     if (kw != Kw::u)
         flushBytes();
-    if (star && kw != Kw::shppict) {
+    if (star && kw != Kw::shppict && kw != Kw::fldinst) {
         flushText();
         g.dest = Dest::Skip;
         return;
@@ -666,6 +676,14 @@ template <class Sink> void Parser<Sink>::handleWord(Kw kw, bool hasParam, int pa
     case Dest::Text:
         textWord(kw, hasParam, param);
         return;
+    case Dest::FieldInstruction:
+        if (kw == Kw::bin)
+            skipBinary(param);
+        else if (kw == Kw::u) {
+            emitChar(unicodeParam(param));
+            skipChars_ = g.uc;
+        }
+        return;
     case Dest::Skip:
         return;
     }
@@ -750,6 +768,10 @@ template <class Sink> void Parser<Sink>::textWord(Kw kw, bool hasParam, int para
     case Kw::nonshppict:
     case Kw::skip:
         g.dest = Dest::Skip;
+        break;
+    case Kw::fldinst:
+        g.dest = Dest::FieldInstruction;
+        fieldInst_.clear();
         break;
     case Kw::listtext:
     case Kw::pntext:
@@ -1073,6 +1095,10 @@ template <class Sink> void Parser<Sink>::emitChar(char16_t c) {
         if (fontName_.size() < 256)
             fontName_.append(QChar(c));
         break;
+    case Dest::FieldInstruction:
+        if (fieldInst_.size() < 2048)
+            fieldInst_.append(QChar(c));
+        break;
     default:
         break;
     }
@@ -1215,6 +1241,55 @@ template <class Sink> void Parser<Sink>::commitFont() {
         info.codePage = codePageForCharset(fontCharset_);
     tables_.fonts.insert(fontNum_, info);
     fontName_.clear();
+}
+
+// A HYPERLINK field makes the field's result a link: the field group (the
+// parent of the instruction) carries it to the result group.
+template <class Sink> void Parser<Sink>::finishFieldInstruction() {
+    const QString inst = fieldInst_.trimmed();
+    fieldInst_.clear();
+    if (!inst.startsWith(QLatin1String("HYPERLINK"), Qt::CaseInsensitive) ||
+        cur().dest != Dest::Text || tables_.links.size() >= 4096)
+        return;
+    QString url;
+    QString anchor;
+    bool local = false;
+    qsizetype i = 9;
+    const qsizetype n = inst.size();
+    while (i < n) {
+        const QChar ch = inst.at(i);
+        if (ch.isSpace()) {
+            ++i;
+        } else if (ch == u'\\' && i + 1 < n) {
+            local = inst.at(i + 1) == u'l';
+            i += 2;
+        } else {
+            QString arg;
+            if (ch == u'"') {
+                for (++i; i < n && inst.at(i) != u'"'; ++i) {
+                    if (inst.at(i) == u'\\' && i + 1 < n)
+                        ++i;
+                    arg.append(inst.at(i));
+                }
+                ++i;
+            } else {
+                for (; i < n && !inst.at(i).isSpace(); ++i)
+                    arg.append(inst.at(i));
+            }
+            if (local)
+                anchor = arg;
+            else if (url.isEmpty())
+                url = arg;
+            local = false;
+        }
+    }
+    if (!anchor.isEmpty())
+        url += QLatin1Char('#') + anchor;
+    if (url.isEmpty())
+        return;
+    flushText();
+    tables_.links.append(url);
+    cur().chr.link = static_cast<int>(tables_.links.size() - 1);
 }
 
 template <class Sink> void Parser<Sink>::commitColor() {

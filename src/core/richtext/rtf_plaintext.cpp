@@ -67,11 +67,11 @@ private:
     int columns_ = 0;
 };
 
-QString extract(const QByteArray& rtf) {
+QString extract(const QByteArray& rtf, qsizetype start) {
     Tables tables;
     TextSink sink;
     sink.reserve(rtf.size() / 2);
-    Parser<TextSink> parser(rtf.constData(), rtf.size(), tables, sink);
+    Parser<TextSink> parser(rtf.constData() + start, rtf.size() - start, tables, sink);
     parser.run();
     return sink.take();
 }
@@ -79,15 +79,17 @@ QString extract(const QByteArray& rtf) {
 } // namespace
 
 QString rtfPlainText(const QByteArray& rtf) {
-    if (!looksLikeRtf(rtf))
+    const qsizetype start = detail::rtfOffset(rtf);
+    if (start < 0)
         return detail::plainTextOfPlainText(detail::decodePlainBytes(rtf));
-    return extract(rtf);
+    return extract(rtf, start);
 }
 
 QString rtfPlainText(const QString& body) {
     if (!looksLikeRtf(body))
         return detail::plainTextOfPlainText(body);
-    return extract(detail::rtfBytesOf(body));
+    const QByteArray bytes = detail::rtfBytesOf(body);
+    return extract(bytes, std::max<qsizetype>(detail::rtfOffset(bytes), 0));
 }
 
 } // namespace vellicar::richtext

@@ -175,6 +175,10 @@ private:
             f.setForeground(QColor(col->r, col->g, col->b));
         if (const Color* col = tables_.color(c.bg))
             f.setBackground(QColor(col->r, col->g, col->b));
+        if (c.link >= 0 && c.link < tables_.links.size()) {
+            f.setAnchor(true);
+            f.setAnchorHref(tables_.links.at(c.link));
+        }
         if (c.valign == VAlign::Super)
             f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
         else if (c.valign == VAlign::Sub)
@@ -227,7 +231,8 @@ private:
 bool rtfToDocument(const QByteArray& rtf, QTextDocument& doc, QString* error) {
     if (error)
         error->clear();
-    if (!looksLikeRtf(rtf)) {
+    const qsizetype start = detail::rtfOffset(rtf);
+    if (start < 0) {
         doc.setPlainText(detail::decodePlainBytes(rtf));
         return true;
     }
@@ -236,7 +241,7 @@ bool rtfToDocument(const QByteArray& rtf, QTextDocument& doc, QString* error) {
     doc.clear();
     detail::Tables tables;
     DocSink sink(doc, tables);
-    detail::Parser<DocSink> parser(rtf.constData(), rtf.size(), tables, sink);
+    detail::Parser<DocSink> parser(rtf.constData() + start, rtf.size() - start, tables, sink);
     const bool ok = parser.run();
     doc.setUndoRedoEnabled(undo);
     if (!ok && error)

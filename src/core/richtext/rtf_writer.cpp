@@ -164,11 +164,20 @@ private:
         body_ += ' ';
         if (QTextList* list = block.textList())
             writeListLabel(list, block);
+        QString href; // the link field we are inside, if any
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())
                 continue;
             const QTextCharFormat cf = frag.charFormat();
+            const QString fragHref = cf.isAnchor() ? cf.anchorHref() : QString();
+            if (fragHref != href) {
+                if (!href.isEmpty())
+                    body_ += "}}";
+                href = fragHref;
+                if (!href.isEmpty())
+                    openLink(href);
+            }
             if (cf.isImageFormat()) {
                 for (int k = 0; k < frag.length(); ++k)
                     writeImage(cf.toImageFormat());
@@ -180,6 +189,34 @@ private:
             writeText(frag.text());
             body_ += '}';
         }
+        if (!href.isEmpty())
+            body_ += "}}";
+    }
+
+    // Links are HYPERLINK fields, which word processors and rich-edit
+    // controls show as links; "#name" targets go out as bookmarks (\l).
+    void openLink(const QString& href) {
+        body_ += "{\\field{\\*\\fldinst HYPERLINK ";
+        QString target = href;
+        if (href.startsWith(QLatin1Char('#'))) {
+            body_ += "\\\\l ";
+            target = href.mid(1);
+        }
+        body_ += '"';
+        for (QChar ch : target) {
+            const char16_t c = ch.unicode();
+            if (c == u'"')
+                body_ += "%22";
+            else if (c == u'\\')
+                body_ += "\\\\\\\\"; // escaped for the field, then for RTF
+            else if (c == u'{' || c == u'}')
+                body_ += '\\', body_ += static_cast<char>(c);
+            else if (c >= 0x20 && c < 0x80)
+                body_ += static_cast<char>(c);
+            else if (c >= 0x80)
+                writeUnicode(c);
+        }
+        body_ += "\"}{\\fldrslt ";
     }
 
     void writeListLabel(QTextList* list, const QTextBlock& block) {
@@ -315,7 +352,10 @@ private:
                 jpeg = true;
             } else {
                 image = QImage::fromData(bytes);
-                bytes.clear();
+                // Bytes no decoder knows came in as a picture of ours: they
+                // go back out as they came rather than being lost.
+                if (!image.isNull())
+                    bytes.clear();
             }
         } else if (res.canConvert<QImage>()) {
             image = res.value<QImage>();

@@ -62,6 +62,7 @@ TEST(RtfPlainText, StringOverloadsTreatTheBodyAsBytes) {
     EXPECT_EQ(rtfPlainText(body), QString::fromUtf8("caf\u00e9 \u00e9"));
     EXPECT_EQ(rtfPlainText(QString::fromUtf8("{\\rtf1 \u4e2d\U0001F600}")),
               QString::fromUtf8("\u4e2d\U0001F600"));
+    EXPECT_EQ(rtfPlainText(QString::fromUtf8("\ufeff{\\rtf1 bom}")), "bom");
     EXPECT_EQ(rtfPlainText(QString::fromUtf8("no rtf \u4e2d\r\nx")),
               QString::fromUtf8("no rtf \u4e2d\nx"));
 }
@@ -73,4 +74,7 @@ TEST(RtfPlainText, RecognisesRtf) {
     EXPECT_FALSE(looksLikeRtf(QByteArray("{\\rt")));
     EXPECT_FALSE(looksLikeRtf(QByteArray("x{\\rtf1}")));
     EXPECT_FALSE(looksLikeRtf(QString()));
+    // The mark and white space before the document are not text.
+    EXPECT_EQ(rtfPlainText(QByteArray("\xef\xbb\xbf\r\n{\\rtf1 x}")), "x");
+    EXPECT_EQ(readRtf("\xef\xbb\xbf {\\rtf1 x}")->toPlainText(), "x");
 }

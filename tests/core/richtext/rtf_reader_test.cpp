@@ -94,6 +94,8 @@ TEST(RtfReader, WordProcessorDocumentShowsBodyAndEveryCell) {
     const QTextCharFormat link = formatOf(*doc, "three regions");
     EXPECT_EQ(link.foreground().color(), QColor(0, 0, 255));
     EXPECT_TRUE(link.fontUnderline());
+    EXPECT_EQ(link.anchorHref(), "https://example.org/q");
+    EXPECT_FALSE(formatOf(*doc, "lists").isAnchor());
     EXPECT_DOUBLE_EQ(blockFormatOf(*doc, "Totals").leftMargin(), 48.0);
     // The paragraph mark before the table does not leave an empty line.
     EXPECT_EQ(doc->findBlockByNumber(1).text(), "The table below lists three regions.");

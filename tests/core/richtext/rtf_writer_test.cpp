@@ -248,3 +248,39 @@ TEST(RtfWriter, TablesRoundTripCellByCell) {
     EXPECT_EQ(back->toRawText(), doc.toRawText());
     EXPECT_EQ(documentToRtf(*back), rtf);
 }
+
+TEST(RtfWriter, LinksBecomeHyperlinkFieldsAndComeBack) {
+    QTextCharFormat link;
+    link.setAnchor(true);
+    link.setAnchorHref("https://example.org/a?b=\"c\"");
+    link.setForeground(QColor(0, 0, 255));
+    QTextCharFormat bold = link;
+    bold.setFontWeight(QFont::Bold);
+    QTextCharFormat local;
+    local.setAnchor(true);
+    local.setAnchorHref(QString::fromUtf8("#sect\u00e9"));
+    QTextCharFormat file;
+    file.setAnchor(true);
+    file.setAnchorHref("C:\\notes\\a b.txt");
+    auto doc = buildDoc({{QTextBlockFormat(),
+                          {{"see ", {}},
+                           {"the ", link},
+                           {"site", bold},
+                           {" or ", {}},
+                           {"here", local},
+                           {" and ", {}},
+                           {"file", file}}}});
+    const QByteArray rtf = documentToRtf(*doc);
+    EXPECT_TRUE(rtf.contains("{\\field{\\*\\fldinst HYPERLINK \"https://example.org/a?b=%22c%22\"}"
+                             "{\\fldrslt "));
+    EXPECT_TRUE(rtf.contains("HYPERLINK \\\\l \"sect\\u233?\""));
+    EXPECT_TRUE(rtf.contains("HYPERLINK \"C:\\\\\\\\notes\\\\\\\\a b.txt\""));
+    auto back = readRtf(rtf);
+    EXPECT_EQ(back->toPlainText(), "see the site or here and file");
+    EXPECT_EQ(formatOf(*back, "the").anchorHref(), "https://example.org/a?b=%22c%22");
+    EXPECT_EQ(formatOf(*back, "site").anchorHref(), "https://example.org/a?b=%22c%22");
+    EXPECT_EQ(formatOf(*back, "site").fontWeight(), QFont::Bold);
+    EXPECT_EQ(formatOf(*back, "here").anchorHref(), QString::fromUtf8("#sect\u00e9"));
+    EXPECT_EQ(formatOf(*back, "file").anchorHref(), "C:\\notes\\a b.txt");
+    EXPECT_FALSE(formatOf(*back, "or").isAnchor());
+}
