@@ -174,10 +174,13 @@ StoreStatus RecordStore::create(const QString& dataPath, FileIo& io, QString* er
     };
     if (io.exists(dataPath))
         return fail(StoreStatus::Exists, QStringLiteral("%1 already exists").arg(dataPath));
+    // Made under a temporary name and renamed: a crash leaves either no
+    // database or a whole one, never a data file without its header.
+    const QString tmp = dataPath + QLatin1String(".create");
+    if (io.exists(tmp))
+        io.remove(tmp);
     int fd = -1;
-    int e = io.open(dataPath, true, true, true, fd);
-    if (e == EEXIST)
-        return fail(StoreStatus::Exists, QStringLiteral("%1 already exists").arg(dataPath));
+    int e = io.open(tmp, true, true, true, fd);
     if (e)
         return fail(StoreStatus::IoError,
                     QStringLiteral("cannot create %1: %2").arg(dataPath, describe(e)));
@@ -188,14 +191,20 @@ StoreStatus RecordStore::create(const QString& dataPath, FileIo& io, QString* er
     const int closed = io.close(fd);
     if (!e)
         e = closed;
+    if (!e && io.exists(dataPath))
+        e = EEXIST;
     if (!e)
-        e = io.syncDir(folderOf(dataPath));
+        e = io.rename(tmp, dataPath);
     if (e) {
-        // Leave nothing half-made behind: the next attempt should start clean.
-        io.remove(dataPath);
+        io.remove(tmp);
+        if (e == EEXIST)
+            return fail(StoreStatus::Exists, QStringLiteral("%1 already exists").arg(dataPath));
         return fail(StoreStatus::IoError,
                     QStringLiteral("cannot create %1: %2").arg(dataPath, describe(e)));
     }
+    if ((e = io.syncDir(folderOf(dataPath))) != 0)
+        return fail(StoreStatus::IoError,
+                    QStringLiteral("cannot create %1: %2").arg(dataPath, describe(e)));
     // The index file is only a checkpoint; if writing it fails the next open
     // rebuilds it, so its failure does not undo the creation.
     StoreStatus s;
@@ -219,8 +228,10 @@ std::unique_ptr<RecordStore> RecordStore::open(const QString& dataPath, Mode mod
         store->closed_ = true;
         return nullptr;
     }
-    if (mode == Mode::ReadWrite)
+    if (mode == Mode::ReadWrite) {
         store->removeLeftovers();
+        store->needDirSync_ = true;
+    }
     return store;
 }
 
@@ -526,18 +537,46 @@ StoreStatus RecordStore::checkWritable() {
 // cache). Cut them off, reload, and write the frames that were reported as
 // stored again, so the next flush really covers them.
 StoreStatus RecordStore::recoverAfterFailure() {
-    const std::vector<QByteArray> again = std::move(pending_);
-    pending_.clear();
-    if (const int e = io_.truncate(fd_, durableEnd_))
-        return failIo("truncate", e);
-    if (const StoreStatus s = load(); s != StoreStatus::Ok)
+    // A recovery that fails must leave the store as readers saw it, and keep
+    // the frames to write again for the next attempt.
+    const std::vector<QByteArray> again = pending_;
+    const auto savedPrimary = primary_;
+    const auto savedByOwner = byOwner_;
+    const std::uint64_t savedLive = liveBytes_, savedEnd = end_, savedDurable = durableEnd_,
+                        savedSeq = nextSeq_, savedLastPos = lastFramePos_;
+    const std::uint32_t savedLastCrc = lastFrameCrc_;
+    const bool savedIndexLoaded = indexLoaded_;
+    auto restore = [&](StoreStatus s) {
+        primary_ = savedPrimary;
+        byOwner_ = savedByOwner;
+        liveBytes_ = savedLive;
+        end_ = savedEnd;
+        durableEnd_ = savedDurable;
+        nextSeq_ = savedSeq;
+        lastFramePos_ = savedLastPos;
+        lastFrameCrc_ = savedLastCrc;
+        indexLoaded_ = savedIndexLoaded;
+        pending_ = again;
+        failed_ = true;
+        dirty_ = true;
+        indexStale_ = true;
         return s;
+    };
+    if (const int e = io_.truncate(fd_, durableEnd_))
+        return restore(failIo("truncate", e));
+    allocated_ = durableEnd_;
+    if (const StoreStatus s = load(); s != StoreStatus::Ok) {
+        allocated_ = savedDurable;
+        return restore(s);
+    }
     failed_ = false;
     for (const QByteArray& frame : again) {
         FrameHeader fh;
         parseFrameHeader(frame.constData(), fh);
-        if (const StoreStatus s = appendFrame(frame, fh); s != StoreStatus::Ok)
-            return s;
+        if (const StoreStatus s = appendFrame(frame, fh); s != StoreStatus::Ok) {
+            allocated_ = std::min(allocated_, savedDurable);
+            return restore(s);
+        }
     }
     return StoreStatus::Ok;
 }
@@ -625,6 +664,14 @@ StoreStatus RecordStore::flush() {
     if (failed_) {
         if (const StoreStatus s = recoverAfterFailure(); s != StoreStatus::Ok)
             return s;
+    }
+    if (needDirSync_) {
+        // Until the folder holding our file's name is synced, syncing the file
+        // alone promises nothing: after a power cut the name could point to
+        // an older file (a compaction's rename) or to none (a creation).
+        if (const int e = io_.syncDir(folderOf(dataPath_)))
+            return failIo("fsync of the folder", e);
+        needDirSync_ = false;
     }
     if (!dirty_)
         return StoreStatus::Ok;
@@ -925,6 +972,7 @@ StoreStatus RecordStore::compact() {
     if (indexRenamed)
         io_.remove(tmpIndex);
     const int dirSynced = io_.syncDir(folderOf(dataPath_));
+    needDirSync_ = dirSynced != 0;
 
     io_.close(fd_);
     fd_ = fd;

@@ -174,6 +174,7 @@ private:
     bool indexStale_ = true;          // the index file does not describe end_
     bool failed_ = false;             // a write or sync failed: reopen before writing again
     bool closed_ = false;
+    bool needDirSync_ = false; // the folder must be synced before a flush counts
     bool autoCompact_ = true;
     bool indexLoaded_ = false;
 
