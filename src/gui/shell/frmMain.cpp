@@ -23,6 +23,12 @@
 #include <QtWidgets/QTreeView>
 #include <QtWidgets/QTreeWidget>
 
+// The pictures are compiled into this static library; nothing refers to them
+// by symbol, so they are registered by hand.
+static void initResources() {
+    Q_INIT_RESOURCE(vellicar);
+}
+
 namespace vellicar::gui {
 
 namespace {
@@ -82,6 +88,7 @@ QIcon picture(const QString& name) {
 frmMain::frmMain(Environment env, QWidget* parent)
     : QMainWindow(parent), env_(std::move(env)),
       settings_(std::make_unique<QSettings>(env_.settingsFile, QSettings::IniFormat)) {
+    initResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(picture(QStringLiteral("vellicar")));
     tree_ = new tree::NoteTree(this);
