@@ -31,7 +31,13 @@ QDateTime fromSerialDayNumber(double days) {
         ms = 0;
     }
     const QDate date = epoch().addDays(static_cast<qint64>(whole));
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+    const QTime time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+    QDateTime when(date, time);
+    // A wall-clock time skipped by a daylight-saving change still names that
+    // day: take the first valid time after it rather than no date at all.
+    for (int hour = 1; !when.isValid() && hour <= 3; ++hour)
+        when = QDateTime(date, time.addSecs(3600 * hour));
+    return when;
 }
 
 QString DateNumber(const QDateTime& when) {

@@ -1,6 +1,7 @@
 // Date numbers, date texts and the lenient date reader.
 #include "core/store/dates.h"
 
+#include <ctime>
 #include <gtest/gtest.h>
 
 using namespace vellicar::store;
@@ -147,4 +148,20 @@ TEST(ReadDate, ReadsBackTheDateTextsOfSeveralLocales) {
             EXPECT_EQ(*shortRead, date) << locale.name().toStdString();
         }
     }
+}
+
+TEST(DateNumber, TimeSkippedByDaylightSavingStillReadsAsThatDay) {
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    // 2:30 on 12 March 2023 did not happen in New York (clocks went 2:00 -> 3:00).
+    const auto when = readDateNumber(QStringLiteral("44997.1041667"));
+    if (oldTz.isEmpty())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
+    ASSERT_TRUE(when.has_value());
+    EXPECT_EQ(when->date(), QDate(2023, 3, 12));
+    EXPECT_GE(when->time(), QTime(3, 0));
 }
