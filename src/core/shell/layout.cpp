@@ -66,7 +66,7 @@ LayoutRects computeLayout(const LayoutInput& in) {
     r.lstLinkDesc = QRect(240, 30, listWidth, 1065);
 
     r.fmeRun = QRect(30, 6270 + dH, 9585 + dW, 525);
-    r.lblRunOpen = QRect(90, 180, 870, 255);
+    r.lblRunOpen = QRect(45, 150, 930, 315);
     r.cboRunOpen = QRect(990, 150, 6915 + dW, 315);
     r.cmdBrowse = QRect(7980 + dW, 180, 735, 255);
     r.cmdRunOpen = QRect(8760 + dW, 180, 735, 255);

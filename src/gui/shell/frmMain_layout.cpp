@@ -57,6 +57,14 @@ void frmMain::applyLayout() {
     place(cmdBrowse, r.cmdBrowse);
     place(cmdRunOpen, r.cmdRunOpen);
     place(Image1.at(1), r.cmdExit);
+    // The designed rows are low for today's fonts: the tabs fill their row
+    // exactly rather than spill over the toolbar below.
+    const QString tabStyle = QStringLiteral("QTabBar::tab { height: %1px; padding: 0px 8px; }")
+                                 .arg(std::max(12, DatabaseTabs->height() - 1));
+    if (DatabaseTabs->styleSheet() != tabStyle) {
+        DatabaseTabs->setStyleSheet(tabStyle);
+        DBTabs->setStyleSheet(tabStyle);
+    }
     place(lblPhrase, r.lblPhrase);
 
     // Picture buttons stand in a row from the left edge of their toolbar.
