@@ -21,12 +21,18 @@ void branchNodes(const TreeNode* node, std::vector<const TreeNode*>& out) {
 }
 
 void BuildBranchList(const TreeNode* node, QStringList& KeyList) {
-    std::vector<const TreeNode*> nodes;
-    branchNodes(node, nodes);
     KeyList.clear();
-    KeyList.reserve(qsizetype(nodes.size()));
-    for (const TreeNode* n : nodes)
+    if (!node)
+        return;
+    std::vector<const TreeNode*> stack{node};
+    while (!stack.empty()) {
+        const TreeNode* n = stack.back();
+        stack.pop_back();
         KeyList.append(n->Key());
+        const auto& children = n->Children();
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back(*it);
+    }
 }
 
 } // namespace vellicar::tree

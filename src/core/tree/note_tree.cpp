@@ -211,6 +211,13 @@ void NoteTree::clear() {
         endResetModel();
 }
 
+void NoteTree::reserve(int count) {
+    if (count <= 0)
+        return;
+    order_.reserve(size_t(count));
+    byKey_.reserve(count);
+}
+
 // --- NoteTree: node properties -------------------------------------------------
 
 void NoteTree::nodeChanged(TreeNode* node, const QList<int>& roles) {

@@ -130,6 +130,8 @@ public:
     // Removes the node and everything below it.
     void removeBranch(TreeNode* node);
     void clear();
+    // Room for `count` nodes, so loading a large tree does not regrow the index.
+    void reserve(int count);
 
     // Under a sorted parent a new text moves the node to its place.
     void setText(TreeNode* node, const QString& text);

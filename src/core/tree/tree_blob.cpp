@@ -66,8 +66,9 @@ bool readEntry(fw::Reader& r, Entry& e) {
 
 BlobLoad LoadDatabaseBlob(NoteTree& tree, const QString& blob) {
     BlobLoad result;
-    tree.beginBulk();
-    tree.clear();
+    // Read every entry first: the tree can then be sized once, and a damaged
+    // tail is known before any node is made.
+    std::vector<Entry> entries;
     fw::Reader r(blob);
     while (!r.atEnd()) {
         const qsizetype at = r.position();
@@ -80,9 +81,17 @@ BlobLoad LoadDatabaseBlob(NoteTree& tree, const QString& blob) {
                     .arg(at + 1));
             break;
         }
-        ++result.entries;
+        entries.push_back(std::move(e));
+    }
+    result.entries = int(entries.size());
+
+    tree.beginBulk();
+    tree.clear();
+    tree.reserve(int(entries.size()));
+    QStringList problems;
+    for (const Entry& e : entries) {
         if (e.key.isEmpty() || tree.contains(e.key)) {
-            result.problems.append(
+            problems.append(
                 QStringLiteral("The note \"%1\" (%2) appears twice or has no key; it was skipped.")
                     .arg(e.text, e.key));
             continue;
@@ -92,10 +101,10 @@ BlobLoad LoadDatabaseBlob(NoteTree& tree, const QString& blob) {
             parent = tree.node(e.parentKey);
             if (!parent) {
                 parent = tree.root();
-                result.problems.append(QStringLiteral("The note \"%1\" (%2) names the parent %3, "
-                                                      "which is not in the tree; it was put "
-                                                      "under the root.")
-                                           .arg(e.text, e.key, e.parentKey));
+                problems.append(QStringLiteral("The note \"%1\" (%2) names the parent %3, "
+                                               "which is not in the tree; it was put "
+                                               "under the root.")
+                                    .arg(e.text, e.key, e.parentKey));
             }
         }
         TreeNode* n = tree.add(parent, Relation::LastChild, e.key, e.text);
@@ -103,6 +112,9 @@ BlobLoad LoadDatabaseBlob(NoteTree& tree, const QString& blob) {
         tree.setImage(n, ImageNote);
         tree.setSorted(n, e.sorted == QLatin1String("1"));
     }
+    // Problems in the order of the blob: placement first, a damaged tail last.
+    problems += result.problems;
+    result.problems = problems;
     UpdateImagesOnTree(tree, true);
     tree.endBulk();
     return result;
