@@ -706,9 +706,12 @@ StoreStatus RecordStore::readFrame(const Entry& entry, const QByteArray& key,
     FrameHeader fh;
     if (done != entry.size || !parseFrameHeader(bytes.constData(), fh) || fh.size != entry.size ||
         fh.type != kFramePut || fh.keyLength != static_cast<std::uint32_t>(key.size()) ||
+        fh.ownerLength != static_cast<std::uint32_t>(entry.owner.size()) ||
         crc32c(bytes.constData() + kFrameHeaderSize, fh.payloadSize()) != fh.payloadCrc ||
         std::memcmp(bytes.constData() + kFrameHeaderSize, key.constData(),
-                    static_cast<std::size_t>(key.size())) != 0) {
+                    static_cast<std::size_t>(key.size())) != 0 ||
+        std::memcmp(bytes.constData() + kFrameHeaderSize + key.size(), entry.owner.constData(),
+                    static_cast<std::size_t>(entry.owner.size())) != 0) {
         damage_ << QStringLiteral("The record at byte %1 of %2 is damaged and was not read.")
                        .arg(entry.pos)
                        .arg(dataPath_);
