@@ -367,7 +367,7 @@ template <class Sink> bool Parser<Sink>::run() {
     flushText();
     if (stack_.size() > 1 || overflow_ > 0) {
         damage("The text ends before all its groups are closed.");
-        if (pictDepth_ >= 0 && pictDepth_ < static_cast<int>(stack_.size())) {
+        if (pictDepth_ >= 1 && pictDepth_ < static_cast<int>(stack_.size())) {
             // A picture cut short: keep the place it held.
             stack_.resize(pictDepth_);
             finishPicture();

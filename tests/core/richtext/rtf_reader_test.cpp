@@ -227,6 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"BinaryPastEnd", "{\\rtf1 a\\bin500 xyz", "a", false},
         DamageCase{"NulBytes", QByteArray("{\\rtf1 a\0b}", 11), "ab", true},
         DamageCase{"TruncatedPicture", "{\\rtf1 a{\\pict\\pngblip 89504e", "a\xef\xbf\xbc", false},
+        DamageCase{"PictureAfterTheEnd", "{\\rtf1 a}\\pict{00", "a", false},
         DamageCase{"TrailingWhitespaceIsFine", "{\\rtf1 a}\r\n \0", "a", true}),
     [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
 
