@@ -216,3 +216,23 @@ TEST_F(NoteTest, FocusingAnEmptyEditorAppliesTheDefaultFont) {
     EXPECT_EQ(f.foreground().color(), QColor(255, 0, 0));
     EXPECT_TRUE(m.note.NoteChanged); // the typing, not the font
 }
+
+TEST_F(NoteTest, AnyButtonSavesAnUnsavedNoteFirst) {
+    gui::frmMain& m = startWithNotes();
+    clickNode(QStringLiteral("K2.5"));
+    typeInEditor(QStringLiteral("y"));
+    int ran = 0;
+    m.setCommand(10, [&] {
+        EXPECT_FALSE(m.note.NoteChanged); // saved before the command runs
+        ++ran;
+    });
+    m.Image1.at(10)->click();
+    EXPECT_EQ(ran, 1);
+    store::NoteRecord b;
+    ASSERT_TRUE(store::readRecord(m.db, QStringLiteral("2.5"), b));
+    EXPECT_EQ(plainOf(b.Body), QStringLiteral("ybeta body"));
+    // With no tree only exit, new and open go on.
+    m.mFileClose->trigger();
+    m.Image1.at(10)->click();
+    EXPECT_EQ(ran, 1);
+}

@@ -1,9 +1,11 @@
 // First start, shutdown and a second start on the same settings.
 #include "gui_fixture.h"
 
+#include <QtCore/QProcess>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QToolButton>
+#include <QtWidgets/QTreeWidget>
 
 using namespace vellicar;
 using namespace vellicar::test;
@@ -116,4 +118,27 @@ TEST_F(GuiTest, HelpAboutGoesThroughThePrompter) {
     prompter->expectAbout(Title);
     m.mHelpAbout->trigger();
     EXPECT_TRUE(prompter->done());
+}
+
+TEST_F(GuiTest, TheShippedIntroductionOpensOnAFirstStart) {
+    QProcess restore;
+    restore.setStandardInputFile(dataPath(QStringLiteral("intro/introduction.json")));
+    restore.start(QStringLiteral(VELLICAR_DB_TOOL), {QStringLiteral("restore"), introPath()});
+    ASSERT_TRUE(restore.waitForFinished(60000));
+    ASSERT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().toStdString();
+    gui::frmMain& m = start();
+    EXPECT_TRUE(prompter->done());
+    EXPECT_EQ(captions(m.DatabaseTabs), QStringList{Marker + QStringLiteral("Introduction")});
+    EXPECT_EQ(captions(m.DBTabs),
+              QStringList({Marker + QStringLiteral("Welcome"), QStringLiteral("Planning"),
+                           QStringLiteral("Your own notes")}));
+    EXPECT_EQ(m.note.CurrentKey, QStringLiteral("47500.501"));
+    EXPECT_TRUE(editorText().startsWith(QStringLiteral("The window")));
+    // The tour shows links, an index value and a due date somewhere.
+    clickNode(QStringLiteral("K47500.504"));
+    EXPECT_EQ(m.lstLinkDesc->topLevelItemCount(), 3);
+    EXPECT_EQ(m.buttonPicture(16), QStringLiteral("StatusBlue"));
+    clickTab(m.DBTabs, 1);
+    EXPECT_EQ(m.note.CurrentKey, QStringLiteral("47500.601"));
+    EXPECT_EQ(m.buttonPicture(4), QStringLiteral("TodoBlue"));
 }
