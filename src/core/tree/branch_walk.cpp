@@ -24,6 +24,8 @@ void BuildBranchList(const TreeNode* node, QStringList& KeyList) {
     KeyList.clear();
     if (!node)
         return;
+    if (!node->Parent())
+        KeyList.reserve(node->tree()->count()); // the whole tree, as when saving it
     std::vector<const TreeNode*> stack{node};
     while (!stack.empty()) {
         const TreeNode* n = stack.back();

@@ -67,23 +67,26 @@ public:
     // Position in the order the nodes were added, from 1; nodes after a
     // removed one move up.
     int Index() const;
+    // The tree that owns the node.
+    NoteTree* tree() const { return tree_; }
 
 private:
     friend class NoteTree;
     TreeNode() = default;
     const std::vector<TreeNode*>& siblings() const;
 
-    NoteTree* tree_ = nullptr;
+    // What a walk of the whole tree reads comes first, to share a cache line.
     QString key_;
+    std::vector<TreeNode*> children_;
+    TreeNode* parent_ = nullptr;
+    int row_ = 0;
+    mutable int index_ = 0; // slot in NoteTree::order_ (0-based); see Index()
+    NoteTree* tree_ = nullptr;
     QString text_;
     QString tag_;
     int image_ = ImageNote;
     bool sorted_ = false;
     bool expanded_ = false;
-    TreeNode* parent_ = nullptr;
-    std::vector<TreeNode*> children_;
-    int row_ = 0;
-    mutable int index_ = 0; // slot in NoteTree::order_ (0-based); see Index()
 };
 
 class NoteTree : public QAbstractItemModel {
