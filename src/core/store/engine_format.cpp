@@ -73,10 +73,16 @@ QByteArray encodeFrame(std::uint64_t seq, std::uint8_t type, QByteArrayView key,
     QByteArray frame(static_cast<qsizetype>(size), '\0');
     char* h = frame.data();
     char* p = h + kFrameHeaderSize;
-    std::memcpy(p, key.data(), static_cast<std::size_t>(key.size()));
-    std::memcpy(p + key.size(), owner.data(), static_cast<std::size_t>(owner.size()));
-    std::memcpy(p + key.size() + owner.size(), value.data(),
-                static_cast<std::size_t>(value.size()));
+    // An empty view may carry a null pointer, which memcpy must never see.
+    auto append = [&p](QByteArrayView part) {
+        if (!part.isEmpty())
+            std::memcpy(p, part.data(), static_cast<std::size_t>(part.size()));
+        p += part.size();
+    };
+    append(key);
+    append(owner);
+    append(value);
+    p = h + kFrameHeaderSize;
 
     header = FrameHeader{};
     header.seq = seq;
