@@ -140,6 +140,7 @@ private:
     StoreStatus load();
     bool loadIndexFile(std::uint64_t dataFileSize);
     StoreStatus scan(std::uint64_t from, std::uint64_t fileSize, bool& tailClean);
+    StoreStatus scanFrames(std::uint64_t from, std::uint64_t fileSize, bool& tailClean);
     StoreStatus readFrame(const Entry& entry, const QByteArray& key, QByteArray* value) const;
     StoreStatus appendFrame(const QByteArray& frame, const engine::FrameHeader& fh);
     StoreStatus ensureRoom(std::uint64_t end);
@@ -177,6 +178,7 @@ private:
     bool needDirSync_ = false; // the folder must be synced before a flush counts
     bool autoCompact_ = true;
     bool indexLoaded_ = false;
+    bool bulkLoading_ = false; // scanning a whole file: index 1 is built afterwards
 
     QHash<QByteArray, Entry> primary_;
     std::set<std::pair<QByteArray, QByteArray>> byOwner_;
