@@ -157,6 +157,12 @@ TEST(Damage, DamagedRecordBehindAValidIndexIsReportedNotReturned) {
     EXPECT_TRUE(value.isEmpty());
     EXPECT_EQ(store->get("a", value), StoreStatus::Ok);
     EXPECT_EQ(value, "value-of-a");
+    // Through the adapter: a failure code, and the caller's record untouched.
+    NoteRecord rec;
+    rec.Title = QStringLiteral("unchanged");
+    QString key = QStringLiteral("c"), owner, primary;
+    EXPECT_NE(vmx.VmxGet(h, VmxPrimary, VmxEqual, key, owner, primary, rec) & 0xFFFF, 0);
+    EXPECT_EQ(rec.Title, QStringLiteral("unchanged"));
     ASSERT_FALSE(vmx.damageReports(h).isEmpty());
     EXPECT_TRUE(vmx.damageReports(h).last().contains(QStringLiteral("damaged")));
 }
