@@ -1,20 +1,23 @@
 #include "support/scripted_prompter.h"
 
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
 #include <gtest/gtest.h>
 
 namespace vellicar::test {
 
 namespace {
 const char* kindName(int k) {
-    static const char* names[] = {"message", "file dialog", "about box"};
+    static const char* names[] = {"message", "file dialog", "about box", "dialog"};
     return names[k];
 }
 } // namespace
 
 ScriptedPrompter::~ScriptedPrompter() {
     for (const Step& s : script_)
-        ADD_FAILURE() << "expected " << kindName(int(s.kind)) << " was never shown: "
-                      << (s.kind == Kind::Message ? s.text : s.title).toStdString();
+        ADD_FAILURE()
+            << "expected " << kindName(int(s.kind)) << " was never shown: "
+            << (s.kind == Kind::Message || s.kind == Kind::Dialog ? s.text : s.title).toStdString();
 }
 
 void ScriptedPrompter::expectMessage(const QString& text, const QString& title,
@@ -77,6 +80,34 @@ void ScriptedPrompter::about(const QString& programTitle) {
     }
     const Step s = script_.takeFirst();
     EXPECT_EQ(programTitle.toStdString(), s.title.toStdString());
+}
+
+void ScriptedPrompter::expectDialog(const QString& name, std::function<void(QDialog&)> answer) {
+    Step s{Kind::Dialog, name, false, {}, {}, {}, {}, {}};
+    script_.append(s);
+    dialogAnswers_.append(std::move(answer));
+}
+
+int ScriptedPrompter::runDialog(QDialog& dialog) {
+    if (script_.isEmpty() || script_.front().kind != Kind::Dialog) {
+        ADD_FAILURE() << "unexpected dialog: " << dialog.objectName().toStdString() << " \""
+                      << dialog.windowTitle().toStdString() << "\"";
+        return QDialog::Rejected;
+    }
+    const Step s = script_.takeFirst();
+    const std::function<void(QDialog&)> answer = dialogAnswers_.takeFirst();
+    EXPECT_EQ(dialog.objectName().toStdString(), s.text.toStdString());
+    dialog.setResult(QDialog::Rejected);
+    dialog.show();
+    QApplication::processEvents();
+    if (answer)
+        answer(dialog);
+    if (dialog.isVisible()) {
+        ADD_FAILURE() << "dialog left open: " << dialog.objectName().toStdString();
+        dialog.hide();
+        return QDialog::Rejected;
+    }
+    return dialog.result();
 }
 
 } // namespace vellicar::test

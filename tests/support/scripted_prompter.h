@@ -6,6 +6,7 @@
 
 #include <QtCore/QList>
 #include <QtCore/QString>
+#include <functional>
 
 namespace vellicar::test {
 
@@ -23,6 +24,12 @@ public:
     // Expects a file dialog with this title; answers `path` ("" = cancel).
     void expectOpenFile(const QString& title, const QString& path);
     void expectAbout(const QString& programTitle);
+    // Expects a modal dialog of the program whose objectName is `name`. The
+    // dialog is shown (not modally) and `answer` acts on the real widget as
+    // a user would (types, clicks OK or Cancel, presses Esc); what the dialog
+    // asks meanwhile must be expected after this step. A dialog that is still
+    // open when `answer` returns fails the test and counts as rejected.
+    void expectDialog(const QString& name, std::function<void(QDialog&)> answer);
 
     // Every expected prompt has been shown.
     bool done() const { return script_.isEmpty(); }
@@ -35,9 +42,10 @@ public:
                               gui::PromptButtons buttons) override;
     QString openFile(const gui::FileRequest& request) override;
     void about(const QString& programTitle) override;
+    int runDialog(QDialog& dialog) override;
 
 private:
-    enum class Kind { Message, OpenFile, About };
+    enum class Kind { Message, OpenFile, About, Dialog };
     struct Step {
         Kind kind;
         QString text;
@@ -49,6 +57,7 @@ private:
         QString path;
     };
     QList<Step> script_;
+    QList<std::function<void(QDialog&)>> dialogAnswers_; // one per Dialog step, in order
 };
 
 } // namespace vellicar::test

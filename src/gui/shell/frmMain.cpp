@@ -97,6 +97,8 @@ frmMain::frmMain(Environment env, QWidget* parent)
     buildWidgets();
     buildToolbars();
     buildMenus();
+    buildNoteCommands();
+    buildSectionCommands();
     startOccurrences = [this] {
         // Select the first occurrence of the search text in the body.
         QTextDocument* doc = txtSiteDesc->document();

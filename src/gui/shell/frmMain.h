@@ -171,6 +171,40 @@ public:
     void editorGotFocus();
     void editorLostFocus();
 
+    // --- Creating, renaming and deleting notes (notes/note_commands.cpp) ----------
+    QString EnteredTitle; // what the title dialog returns; empty after Cancel on a new title
+    bool CollapsingAll = false;
+    int PasteMode = 0;   // modifier keys held in the tree: Shift 1, Ctrl 2, Alt 4
+    QString DownNodeKey; // node under the pointer when a button went down, or empty
+    QMenu* mNewNote = nullptr;
+    QAction* mFileNewSubject = nullptr;
+    QAction* mNoteSibbling = nullptr;
+    QAction* mFileEditTitle = nullptr;
+    QAction* mSubjectDelete = nullptr;
+    void NewSiteTitle(int place); // 0: last child of the current note, 1: the sibling after it
+    void EditSiteTitle();
+    void DeleteIt();
+    void mFileNewSubjectClick();
+    void mNoteSibblingClick();
+    void mFileEditTitleClick();
+    void mSubjectDeleteClick();
+    // Called before every store write of the note commands with what is about
+    // to be written ("record <key>", "tree <section>", "delete <key>"); false
+    // makes that write fail. Lets tests stop a command between its writes.
+    std::function<bool(const QString& step)> beforeNoteWrite;
+
+    // --- Section editing (shell/section_commands.cpp) -------------------------------
+    QString Tag; // the window's Tag: frmPageDesc answers through it
+    QAction* mPageNew = nullptr;
+    QAction* mPageEdit = nullptr;
+    QAction* mPageDelete = nullptr;
+    void NewPage();
+    void EditPage();
+    void DeletePage();
+    void mPageNewClick();
+    void mPageEditClick();
+    void mPageDeleteClick();
+
     // --- Layout ----------------------------------------------------------------
     void applyLayout();
     void UnderScoreTabs();
@@ -211,6 +245,8 @@ private:
     void buildWidgets();
     void buildMenus();
     void buildToolbars();
+    void buildNoteCommands();    // notes/note_commands.cpp
+    void buildSectionCommands(); // shell/section_commands.cpp
     QToolButton* addButton(int n, int row, const QString& picture, const QString& tooltip);
     void FirstActivate();
     void everyActivation();

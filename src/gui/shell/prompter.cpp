@@ -73,4 +73,12 @@ void QtPrompter::about(const QString& programTitle) {
     box.exec();
 }
 
+int Prompter::runDialog(QDialog&) {
+    return QDialog::Rejected;
+}
+
+int QtPrompter::runDialog(QDialog& dialog) {
+    return dialog.exec();
+}
+
 } // namespace vellicar::gui

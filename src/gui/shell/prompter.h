@@ -4,6 +4,7 @@
 // prompter shows real Qt dialogs; tests install a scripted one.
 #include <QtCore/QString>
 
+class QDialog;
 class QWidget;
 
 namespace vellicar::gui {
@@ -32,6 +33,11 @@ public:
     virtual QString openFile(const FileRequest& request) = 0;
     // Help > About: the product name and version.
     virtual void about(const QString& programTitle) = 0;
+    // Runs one of the program's own modal dialogs (the title dialogs and the
+    // like), already filled by the caller, and returns its QDialog result.
+    // The dialog hands its answer back through the values it was given. A
+    // prompter that shows nothing declines (QDialog::Rejected).
+    virtual int runDialog(QDialog& dialog);
 };
 
 // Shows real QMessageBox and QFileDialog windows over `parent`.
@@ -43,6 +49,7 @@ public:
                          PromptButtons buttons) override;
     QString openFile(const FileRequest& request) override;
     void about(const QString& programTitle) override;
+    int runDialog(QDialog& dialog) override;
 
 private:
     QWidget* parent_;
