@@ -30,16 +30,16 @@ QByteArray makeBody(std::mt19937& rng, int target) {
         "Arial;}{\\f1\\froman\\fcharset0 Times New Roman;}}\r\n{\\colortbl ;\\red255\\green0"
         "\\blue0;\\red0\\green0\\blue255;}\r\n\\viewkind4\\uc1\\pard\\f0\\fs20 ";
     std::uniform_int_distribution<int> word(0, std::size(kWords) - 1);
-    std::uniform_int_distribution<int> pct(0, 99);
+    std::uniform_int_distribution<int> permille(0, 999);
     while (b.size() < target) {
-        const int r = pct(rng);
-        if (r < 3) {
+        const int r = permille(rng) / 10;
+        if (permille(rng) < 2) {
             b += "\\par\r\n\\trowd\\cellx3000\\cellx6000\\pard\\intbl ";
             b += kWords[word(rng)];
             b += "\\cell ";
             b += kWords[word(rng)];
             b += "\\cell\\row\\pard ";
-        } else if (r < 4) {
+        } else if (permille(rng) < 2) {
             b += "{\\pict\\pngblip\\picw1\\pich1 "
                  "89504e470d0a1a0a0000000d4948445200000001000000010802"
                  "000000907753de0000000c4944415478da63f8cfc0000003010100c9fe92ef0000000049454e44ae"

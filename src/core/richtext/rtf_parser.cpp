@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace vellicar::richtext::detail {
 
@@ -198,12 +199,42 @@ constexpr std::array<Entry, 178> kWords{{
 static_assert(std::is_sorted(kWords.begin(), kWords.end(),
                              [](const Entry& a, const Entry& b) { return a.name < b.name; }));
 
+// Control words are looked up once per word of every body the search reads:
+// an open-addressing table built at compile time keeps that to one hash and
+// usually one comparison.
+constexpr uint32_t hashName(std::string_view s) {
+    uint32_t h = 2166136261u;
+    for (char c : s) {
+        h ^= static_cast<uint8_t>(c);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+constexpr size_t kSlots = 1024;
+static_assert(kWords.size() * 3 < kSlots);
+
+constexpr std::array<Entry, kSlots> kTable = [] {
+    std::array<Entry, kSlots> t{};
+    for (const Entry& e : kWords) {
+        size_t i = hashName(e.name) & (kSlots - 1);
+        while (!t[i].name.empty())
+            i = (i + 1) & (kSlots - 1);
+        t[i] = e;
+    }
+    return t;
+}();
+
 } // namespace
 
 Kw lookupKeyword(std::string_view name) {
-    const auto it = std::lower_bound(kWords.begin(), kWords.end(), name,
-                                     [](const Entry& e, std::string_view n) { return e.name < n; });
-    return it != kWords.end() && it->name == name ? it->kw : Kw::Unknown;
+    size_t i = hashName(name) & (kSlots - 1);
+    while (!kTable[i].name.empty()) {
+        if (kTable[i].name == name)
+            return kTable[i].kw;
+        i = (i + 1) & (kSlots - 1);
+    }
+    return Kw::Unknown;
 }
 
 } // namespace vellicar::richtext::detail

@@ -22,6 +22,7 @@
 #include <QtCore/QStringDecoder>
 #include <QtCore/QStringList>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -36,6 +37,14 @@ inline constexpr int kMaxColumns = 64;
 inline constexpr int kMaxRows = 1000;
 inline constexpr char16_t kObjectChar = 0xFFFC;
 inline constexpr char16_t kLineSeparator = 0x2028;
+
+// Bytes that are text as they stand: printable ASCII but for \ { }.
+inline constexpr auto kPlainByte = [] {
+    std::array<bool, 256> t{};
+    for (int b = 0x20; b < 0x80; ++b)
+        t[b] = b != '\\' && b != '{' && b != '}';
+    return t;
+}();
 
 enum class Underline : uint8_t { None, Single, Dotted, Dash, DashDot, DashDotDot, Wave };
 enum class VAlign : uint8_t { Normal, Super, Sub };
@@ -256,16 +265,26 @@ private:
     void skipBinary(int count);
 
     void byteChar(uint8_t b);
-    void flushBytes();
+    void flushBytes() {
+        if (!mbBytes_.isEmpty())
+            decodeBytes();
+    }
+    void decodeBytes();
     void emitChar(char16_t c);
     void textChar(char16_t c);
     void appendPending(char16_t c) {
         prepareContent();
-        pending_.append(QChar(c));
+        if constexpr (Sink::kDirectText)
+            c = Sink::shownAs(c);
+        out().append(QChar(c));
         blockFromPar_ = false;
     }
     void flushText();
-    void prepareContent();
+    void prepareContent() {
+        if (cur().para.intbl != inTable_ || (inTable_ && !cellOpen_))
+            placeContent();
+    }
+    void placeContent();
     void paragraphBreak();
     void endCell();
     void endRow();
@@ -297,6 +316,15 @@ private:
     QString error_;
 
     QString pending_;
+
+    // Sinks that only collect text take it straight into their own string
+    // instead of in runs.
+    QString& out() {
+        if constexpr (Sink::kDirectText)
+            return sink_.textTarget();
+        else
+            return pending_;
+    }
     char16_t high_ = 0;
     QByteArray mbBytes_;
     int mbCodePage_ = 0;
@@ -361,7 +389,7 @@ template <class Sink> bool Parser<Sink>::run() {
     }
     flushBytes();
     if (high_) {
-        pending_.append(QChar(0xFFFD));
+        out().append(QChar(0xFFFD));
         high_ = 0;
     }
     flushText();
@@ -412,7 +440,7 @@ template <class Sink> void Parser<Sink>::closeGroup() {
         return;
     }
     if (high_) {
-        pending_.append(QChar(0xFFFD));
+        out().append(QChar(0xFFFD));
         high_ = 0;
     }
     flushText();
@@ -987,14 +1015,10 @@ template <class Sink> void Parser<Sink>::plainBytes() {
         flushBytes();
         if (fast && ch >= 0x20 && !high_) {
             const char* q = p_;
-            while (q < end_) {
-                const auto b = static_cast<uint8_t>(*q);
-                if (b < 0x20 || b >= 0x80 || b == '\\' || b == '{' || b == '}')
-                    break;
+            while (q < end_ && kPlainByte[static_cast<uint8_t>(*q)])
                 ++q;
-            }
             prepareContent();
-            pending_.append(QLatin1StringView(p_, q - p_));
+            out().append(QLatin1StringView(p_, q - p_));
             blockFromPar_ = false;
             p_ = q;
             continue;
@@ -1071,16 +1095,14 @@ template <class Sink> void Parser<Sink>::byteChar(uint8_t b) {
     mbNeedTrail_ = mbNeedTrail_ ? false : isLeadByte(cp, b);
 }
 
-template <class Sink> void Parser<Sink>::flushBytes() {
-    if (mbBytes_.isEmpty())
-        return;
+template <class Sink> void Parser<Sink>::decodeBytes() {
     if (!decoder_ || decoderCp_ != mbCodePage_) {
         decoder_ = makeDecoder(mbCodePage_);
         decoderCp_ = mbCodePage_;
     }
     const QString s = decoder_->decode(mbBytes_);
     decoder_->resetState();
-    mbBytes_.clear();
+    mbBytes_.resize(0);
     mbNeedTrail_ = false;
     for (QChar ch : s)
         emitChar(ch.unicode());
@@ -1140,16 +1162,18 @@ template <class Sink> void Parser<Sink>::textChar(char16_t c) {
 
 template <class Sink> void Parser<Sink>::flushText() {
     if (high_) {
-        pending_.append(QChar(0xFFFD));
+        out().append(QChar(0xFFFD));
         high_ = 0;
     }
+    if constexpr (Sink::kDirectText)
+        return;
     if (pending_.isEmpty())
         return;
     sink_.text(pending_, cur().chr);
-    pending_.clear();
+    pending_.resize(0); // keeps the buffer
 }
 
-template <class Sink> void Parser<Sink>::prepareContent() {
+template <class Sink> void Parser<Sink>::placeContent() {
     if (cur().para.intbl) {
         if (!inTable_) {
             flushText();

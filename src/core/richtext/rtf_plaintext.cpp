@@ -17,7 +17,14 @@ using namespace detail;
 
 class TextSink {
 public:
-    void text(const QString& s, const CharProps&) { target_->append(s); }
+    static constexpr bool kDirectText = true;
+    QString& textTarget() { return *target_; }
+    // toPlainText() shows line separators as line breaks and no-break
+    // spaces as spaces.
+    static char16_t shownAs(char16_t c) {
+        return c == kLineSeparator ? u'\n' : c == 0x00A0 ? u' ' : c;
+    }
+    void text(const QString&, const CharProps&) {}
     void setParagraph(const ParaProps&) {}
     void breakParagraph(const CharProps&) { target_->append(u'\n'); }
     void picture(const Picture&, const CharProps&) { target_->append(QChar(kObjectChar)); }
@@ -52,11 +59,7 @@ public:
         target_ = &out_;
     }
 
-    QString take() {
-        out_.replace(QChar(kLineSeparator), QChar(u'\n'));
-        out_.replace(QChar(0x00A0), QChar(u' '));
-        return std::move(out_);
-    }
+    QString take() { return std::move(out_); }
 
     void reserve(qsizetype n) { out_.reserve(n); }
 

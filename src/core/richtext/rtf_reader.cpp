@@ -13,6 +13,7 @@
 #include <QtGui/QTextBlock>
 #include <QtGui/QTextCursor>
 #include <QtGui/QTextDocument>
+#include <QtGui/QTextFrame>
 #include <QtGui/QTextTable>
 
 namespace vellicar::richtext {
@@ -23,7 +24,17 @@ using namespace detail;
 
 class DocSink {
 public:
-    DocSink(QTextDocument& doc, const Tables& tables) : doc_(doc), cursor_(&doc), tables_(tables) {}
+    static constexpr bool kDirectText = false;
+    QString& textTarget();
+
+    DocSink(QTextDocument& doc, const Tables& tables) : doc_(doc), cursor_(&doc), tables_(tables) {
+        // One edit block for the whole import: the cursor then never lays
+        // out the document between insertions.
+        cursor_.beginEditBlock();
+    }
+    ~DocSink() { cursor_.endEditBlock(); }
+    DocSink(const DocSink&) = delete;
+    DocSink& operator=(const DocSink&) = delete;
 
     void text(const QString& s, const CharProps& c) { cursor_.insertText(s, format(c)); }
 
@@ -63,7 +74,8 @@ public:
     void endTable() {
         if (!table_)
             return;
-        cursor_.setPosition(table_->lastPosition() + 1);
+        // Everything is appended, so after the table is the document's end.
+        cursor_ = doc_.rootFrame()->lastCursorPosition();
         table_ = nullptr;
     }
 
