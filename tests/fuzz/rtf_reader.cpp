@@ -37,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QTextDocument back;
     if (!rtfToDocument(rtf, back))
         std::abort();
-    if (back.toPlainText() != doc.toPlainText())
+    // Control characters (only plain-text bodies have them) have no RTF form.
+    QString shown = doc.toPlainText();
+    shown.removeIf([](QChar c) { return c.unicode() < 0x20 && c != u'\t' && c != u'\n'; });
+    if (back.toPlainText() != shown)
         std::abort();
     if (documentToRtf(back) != rtf)
         std::abort();

@@ -202,15 +202,6 @@ static_assert(std::is_sorted(kWords.begin(), kWords.end(),
 // Control words are looked up once per word of every body the search reads:
 // an open-addressing table built at compile time keeps that to one hash and
 // usually one comparison.
-constexpr uint32_t hashName(std::string_view s) {
-    uint32_t h = 2166136261u;
-    for (char c : s) {
-        h ^= static_cast<uint8_t>(c);
-        h *= 16777619u;
-    }
-    return h;
-}
-
 constexpr size_t kSlots = 1024;
 static_assert(kWords.size() * 3 < kSlots);
 
@@ -227,14 +218,24 @@ constexpr std::array<Entry, kSlots> kTable = [] {
 
 } // namespace
 
-Kw lookupKeyword(std::string_view name) {
-    size_t i = hashName(name) & (kSlots - 1);
+Kw lookupKeyword(std::string_view name, uint32_t hash) {
+    size_t i = hash & (kSlots - 1);
     while (!kTable[i].name.empty()) {
-        if (kTable[i].name == name)
-            return kTable[i].kw;
+        const std::string_view candidate = kTable[i].name;
+        if (candidate.size() == name.size()) {
+            size_t k = 0;
+            while (k < name.size() && candidate[k] == name[k])
+                ++k;
+            if (k == name.size())
+                return kTable[i].kw;
+        }
         i = (i + 1) & (kSlots - 1);
     }
     return Kw::Unknown;
+}
+
+Kw lookupKeyword(std::string_view name) {
+    return lookupKeyword(name, hashName(name));
 }
 
 } // namespace vellicar::richtext::detail

@@ -219,7 +219,20 @@ enum class Kw : uint8_t {
     picscaley,
 };
 
+// FNV-1a; the parser hashes a control word while it scans it.
+inline constexpr uint32_t kHashSeed = 2166136261u;
+constexpr uint32_t hashStep(uint32_t h, char c) {
+    return (h ^ static_cast<uint8_t>(c)) * 16777619u;
+}
+constexpr uint32_t hashName(std::string_view s) {
+    uint32_t h = kHashSeed;
+    for (char c : s)
+        h = hashStep(h, c);
+    return h;
+}
+
 Kw lookupKeyword(std::string_view name);
+Kw lookupKeyword(std::string_view name, uint32_t hash);
 
 // \uN is a signed 16-bit number; anything outside that range is damage.
 inline char16_t unicodeParam(int n) {
@@ -539,8 +552,9 @@ template <class Sink> void Parser<Sink>::controlSymbol() {
 
 template <class Sink> void Parser<Sink>::controlWord() {
     const char* start = p_;
+    uint32_t hash = kHashSeed;
     while (p_ < end_ && ((*p_ >= 'a' && *p_ <= 'z') || (*p_ >= 'A' && *p_ <= 'Z')))
-        ++p_;
+        hash = hashStep(hash, *p_++);
     const std::string_view name(start, static_cast<size_t>(p_ - start));
     bool hasParam = false;
     bool negative = false;
@@ -560,7 +574,7 @@ template <class Sink> void Parser<Sink>::controlWord() {
     if (negative)
         value = -value;
     value = std::clamp<long long>(value, -2147483647LL - 1, 2147483647LL);
-    const Kw kw = name.size() <= 32 ? lookupKeyword(name) : Kw::Unknown;
+    const Kw kw = name.size() <= 32 ? lookupKeyword(name, hash) : Kw::Unknown;
     handleWord(kw, hasParam, static_cast<int>(value));
 }
 
