@@ -311,7 +311,7 @@ void frmMain::buildMenus() {
     QMenuBar* bar = menuBar();
     mFile = bar->addMenu(QStringLiteral("&File"));
     mFile->setObjectName(QStringLiteral("mFile"));
-    auto action = [this](QMenu* menu, const char* name, const QString& caption) {
+    auto action = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
         return a;
