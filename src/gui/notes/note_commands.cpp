@@ -442,13 +442,17 @@ void frmMain::DeleteIt() {
             continue;
         QString why;
         if (mayWrite(*this, QStringLiteral("delete ") + recordKey, why)) {
-            const store::WriteResult w = store::deleteRecord(db, recordKey);
-            if (!w.ok())
-                why = w.message;
+            // One flush for the whole branch: the tree no longer shows these
+            // notes, so a delete lost to a crash leaves only an orphan record.
+            const int result = db.vmx.VmxDelete(db.DbHandle, recordKey);
+            if (result != store::VmxOk && result != store::VmxNotFound)
+                why = db.vmx.errorText(db.DbHandle, result);
         }
         if (!why.isEmpty())
             failed.append(why);
     }
+    if (const int result = db.vmx.VmxFlush(db.DbHandle); result != store::VmxOk)
+        failed.append(db.vmx.errorText(db.DbHandle, result));
     QApplication::restoreOverrideCursor();
     if (!failed.isEmpty())
         message(QStringLiteral("The notes are gone from the tree, but the records of %1 of them "
