@@ -12,6 +12,10 @@
 //   enterCell(int row, int column)           move into a table cell (a table
 //                                            starts at the first call)
 //   endTable()                               continue after the table
+// and declares
+//   kDirectText        true: text goes straight into textTarget(), mapped by
+//                      shownAs(), and text() is never called
+//   kWantsPictureData  false: picture bytes are skipped unread
 #pragma once
 
 #include "core/richtext/rtf_codepage.h"
@@ -24,6 +28,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -45,6 +50,20 @@ inline constexpr auto kPlainByte = [] {
         t[b] = b != '\\' && b != '{' && b != '}';
     return t;
 }();
+
+// Whether 8 bytes are all plain, a word at a time (exact "has a byte less
+// than n" and "has a zero byte" tests on 64-bit words).
+inline bool allPlain8(const char* p) {
+    constexpr uint64_t ones = 0x0101010101010101ULL;
+    constexpr uint64_t high = 0x8080808080808080ULL;
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w & high)
+        return false;
+    auto hasZero = [](uint64_t x) { return (x - ones) & ~x & high; };
+    return !(((w - 0x20 * ones) & ~w & high) | hasZero(w ^ ('\\' * ones)) |
+             hasZero(w ^ ('{' * ones)) | hasZero(w ^ ('}' * ones)));
+}
 
 enum class Underline : uint8_t { None, Single, Dotted, Dash, DashDot, DashDotDot, Wave };
 enum class VAlign : uint8_t { Normal, Super, Sub };
@@ -1029,6 +1048,8 @@ template <class Sink> void Parser<Sink>::plainBytes() {
         flushBytes();
         if (fast && ch >= 0x20 && !high_) {
             const char* q = p_;
+            while (end_ - q >= 8 && allPlain8(q))
+                q += 8;
             while (q < end_ && kPlainByte[static_cast<uint8_t>(*q)])
                 ++q;
             prepareContent();
@@ -1047,6 +1068,10 @@ template <class Sink> void Parser<Sink>::plainBytes() {
 }
 
 template <class Sink> void Parser<Sink>::pictBytes() {
+    if constexpr (!Sink::kWantsPictureData) {
+        skipBytes();
+        return;
+    }
     while (p_ < end_) {
         const char ch = *p_;
         int v;
@@ -1079,7 +1104,7 @@ template <class Sink> void Parser<Sink>::skipBytes() {
 
 template <class Sink> void Parser<Sink>::skipBinary(int count) {
     const qsizetype n = std::clamp<qsizetype>(count, 0, end_ - p_);
-    if (cur().dest == Dest::Pict)
+    if (Sink::kWantsPictureData && cur().dest == Dest::Pict)
         pict_.data.append(p_, n);
     p_ += n;
 }

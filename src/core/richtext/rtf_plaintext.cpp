@@ -18,6 +18,7 @@ using namespace detail;
 class TextSink {
 public:
     static constexpr bool kDirectText = true;
+    static constexpr bool kWantsPictureData = false;
     QString& textTarget() { return *target_; }
     // toPlainText() shows line separators as line breaks and no-break
     // spaces as spaces.

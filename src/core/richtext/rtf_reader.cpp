@@ -25,6 +25,7 @@ using namespace detail;
 class DocSink {
 public:
     static constexpr bool kDirectText = false;
+    static constexpr bool kWantsPictureData = true;
     QString& textTarget();
 
     DocSink(QTextDocument& doc, const Tables& tables) : doc_(doc), cursor_(&doc), tables_(tables) {
