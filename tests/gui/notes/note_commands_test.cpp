@@ -29,7 +29,6 @@ protected:
     }
     tree::NoteTree& t() { return w->noteTree(); }
     tree::TreeNode* n(const QString& key) { return t().node(key); }
-    QString currentRecordKey() const { return w->note.CurrentKey; }
 };
 
 // --- Creating ---------------------------------------------------------------
