@@ -221,7 +221,11 @@ private:
 
     void writeListLabel(QTextList* list, const QTextBlock& block) {
         // Lists become their visible labels, as rich-text controls read them.
-        const QString label = list->itemText(block);
+        const QTextListFormat::Style style = list->format().style();
+        const bool bullet = style == QTextListFormat::ListDisc ||
+                            style == QTextListFormat::ListCircle ||
+                            style == QTextListFormat::ListSquare;
+        const QString label = bullet ? QString() : list->itemText(block);
         body_ += "{\\pntext ";
         if (label.isEmpty())
             body_ += "\\bullet";

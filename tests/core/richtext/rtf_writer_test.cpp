@@ -284,3 +284,25 @@ TEST(RtfWriter, LinksBecomeHyperlinkFieldsAndComeBack) {
     EXPECT_EQ(formatOf(*back, "file").anchorHref(), "C:\\notes\\a b.txt");
     EXPECT_FALSE(formatOf(*back, "or").isAnchor());
 }
+
+// Lists made in the editor go out as the labels a rich-text control shows.
+TEST(RtfWriter, ListItemsKeepTheirVisibleLabels) {
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    c.insertText("Intro");
+    QTextListFormat bullets;
+    bullets.setStyle(QTextListFormat::ListDisc);
+    c.insertList(bullets);
+    c.insertText("first");
+    c.insertBlock();
+    c.insertText("second");
+    QTextListFormat numbers;
+    numbers.setStyle(QTextListFormat::ListDecimal);
+    c.insertList(numbers);
+    c.insertText("one");
+    const QByteArray rtf = documentToRtf(doc);
+    EXPECT_TRUE(rtf.contains("{\\pntext \\bullet\\tab}"));
+    EXPECT_TRUE(rtf.contains("{\\pntext 1.\\tab}"));
+    EXPECT_EQ(readRtf(rtf)->toPlainText(),
+              QString::fromUtf8("Intro\n\u2022\tfirst\n\u2022\tsecond\n1.\tone"));
+}
