@@ -183,10 +183,18 @@ private:
                     writeImage(cf.toImageFormat());
                 continue;
             }
+            // A run of nothing but control characters writes nothing at all,
+            // so reading and writing again gives the same bytes.
+            const qsizetype mark = body_.size();
+            writeText(frag.text());
+            if (body_.size() == mark)
+                continue;
+            const QByteArray text = body_.mid(mark);
+            body_.truncate(mark);
             body_ += '{';
             body_ += charProps(cf);
             body_ += ' ';
-            writeText(frag.text());
+            body_ += text;
             body_ += '}';
         }
         if (!href.isEmpty())
