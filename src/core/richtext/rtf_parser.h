@@ -1297,6 +1297,7 @@ template <class Sink> void Parser<Sink>::commitFont() {
         return;
     fontPending_ = false;
     FontInfo info;
+    fontName_.removeIf([](QChar c) { return c.unicode() < 0x20; });
     info.name = fontName_.trimmed();
     if (fontCpg_ > 0)
         info.codePage = fontCpg_;
