@@ -76,19 +76,23 @@ void selectInView(frmMain& m, tree::TreeNode* node) {
 // made itself (only the user's collapses select the collapsed note).
 class TreeInput : public QObject {
 public:
-    explicit TreeInput(frmMain& m) : QObject(&m), m_(m) {}
+    // The filter is a child of the tree, and compares against the widgets it
+    // was given: while the window is being torn down the tree still sends
+    // events, and the half-destroyed frmMain must not be touched then.
+    explicit TreeInput(frmMain& m)
+        : QObject(m.URLList), m_(m), tree_(m.URLList), viewport_(m.URLList->viewport()) {}
     QString programCollapseKey;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_.URLList) {
+        if (watched == tree_) {
             if (event->type() == QEvent::KeyPress)
                 return keyDown(static_cast<QKeyEvent*>(event));
             if (event->type() == QEvent::KeyRelease) {
                 m_.PasteMode = 0;
                 m_.layout.SplitterDragging = false;
             }
-        } else if (watched == m_.URLList->viewport() && event->type() == QEvent::MouseButtonPress) {
+        } else if (watched == viewport_ && event->type() == QEvent::MouseButtonPress) {
             return mouseDown(static_cast<QMouseEvent*>(event));
         }
         return false;
@@ -168,6 +172,8 @@ private:
     }
 
     frmMain& m_;
+    QObject* tree_;
+    QObject* viewport_;
 };
 
 } // namespace
