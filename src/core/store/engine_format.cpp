@@ -128,14 +128,11 @@ HeaderCheck parseDataHeader(const char* h, std::size_t size, std::uint64_t& file
     return HeaderCheck::Ok;
 }
 
-QByteArray encodeIndexFile(std::uint64_t fileId, const IndexCheckpoint& cp) {
-    std::size_t total = kIndexHeaderSize + 4;
-    for (const IndexEntry& e : cp.entries)
-        total += 20 + static_cast<std::size_t>(e.key.size() + e.owner.size());
+QByteArray encodeIndexFile(std::uint64_t fileId, const IndexCheckpoint& cp, const KeyIndex& index) {
     QByteArray out;
-    out.reserve(static_cast<qsizetype>(total));
+    out.reserve(static_cast<qsizetype>(kIndexHeaderSize + 4 + 40 * index.size()));
     out.append(kIndexMagic, 8);
-    appendU32(out, kFormatVersion);
+    appendU32(out, kIndexFormatVersion);
     appendU32(out, 0);
     appendU64(out, fileId);
     appendU64(out, cp.dataEnd);
@@ -143,33 +140,30 @@ QByteArray encodeIndexFile(std::uint64_t fileId, const IndexCheckpoint& cp) {
     appendU64(out, cp.lastFramePos);
     appendU32(out, cp.lastFrameCrc);
     appendU32(out, 0);
-    appendU64(out, cp.entries.size());
-    for (const IndexEntry& e : cp.entries) {
-        appendU64(out, e.pos);
-        appendU32(out, e.size);
-        appendU32(out, static_cast<std::uint32_t>(e.key.size()));
-        appendU32(out, static_cast<std::uint32_t>(e.owner.size()));
-        out.append(e.key);
-        out.append(e.owner);
-    }
+    out.resize(kIndexHeaderSize); // counts filled in below
+    std::uint64_t count = 0, arenaBytes = 0, tableSize = 0;
+    index.appendTables(out, count, arenaBytes, tableSize);
+    putU64(out.data() + 56, count);
+    putU64(out.data() + 64, tableSize);
+    putU64(out.data() + 72, arenaBytes);
     appendU32(out, crc32c(out.constData(), static_cast<std::size_t>(out.size())));
     return out;
 }
 
 bool decodeIndex(const QByteArray& bytes, std::uint64_t fileId, std::uint64_t dataFileSize,
-                 IndexCheckpoint& out, QString& why) {
+                 IndexCheckpoint& out, KeyIndex& index, QString& why) {
     const auto size = static_cast<std::size_t>(bytes.size());
     const char* b = bytes.constData();
     if (size < kIndexHeaderSize + 4 || std::memcmp(b, kIndexMagic, 8) != 0) {
         why = QStringLiteral("it is not an index file");
         return false;
     }
-    if (crc32c(b, size - 4) != readU32(b + size - 4)) {
-        why = QStringLiteral("its checksum is wrong");
+    if (readU32(b + 8) != kIndexFormatVersion) {
+        why = QStringLiteral("it has an unknown version");
         return false;
     }
-    if (readU32(b + 8) != kFormatVersion) {
-        why = QStringLiteral("it has an unknown version");
+    if (crc32c(b, size - 4) != readU32(b + size - 4)) {
+        why = QStringLiteral("its checksum is wrong");
         return false;
     }
     if (readU64(b + 16) != fileId || fileId == 0) {
@@ -181,53 +175,14 @@ bool decodeIndex(const QByteArray& bytes, std::uint64_t fileId, std::uint64_t da
     cp.nextSeq = readU64(b + 32);
     cp.lastFramePos = readU64(b + 40);
     cp.lastFrameCrc = readU32(b + 48);
-    const std::uint64_t count = readU64(b + 56);
-    if (cp.dataEnd < kDataHeaderSize || cp.dataEnd > dataFileSize || cp.dataEnd % 8 != 0 ||
-        count > (size - kIndexHeaderSize) / 20) {
+    if (cp.dataEnd < kDataHeaderSize || cp.dataEnd > dataFileSize || cp.dataEnd % 8 != 0) {
         why = QStringLiteral("it does not match the data file");
         return false;
     }
-    cp.entries.reserve(static_cast<std::size_t>(count));
-    std::size_t at = kIndexHeaderSize;
-    const std::size_t end = size - 4;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        if (end - at < 20) {
-            why = QStringLiteral("it is cut short");
-            return false;
-        }
-        IndexEntry e;
-        e.pos = readU64(b + at);
-        e.size = readU32(b + at + 8);
-        const std::uint32_t kl = readU32(b + at + 12);
-        const std::uint32_t ol = readU32(b + at + 16);
-        at += 20;
-        if (std::size_t(kl) + ol > end - at) {
-            why = QStringLiteral("it is cut short");
-            return false;
-        }
-        e.key = QByteArray(b + at, kl);
-        e.owner = QByteArray(b + at + kl, ol);
-        at += std::size_t(kl) + ol;
-        if (e.pos < kDataHeaderSize || e.pos % 8 != 0 || e.size < kFrameHeaderSize ||
-            e.size % 8 != 0 || e.pos + e.size > cp.dataEnd ||
-            e.size < kFrameHeaderSize + align8(std::uint64_t(kl) + ol)) {
-            why = QStringLiteral("an entry points outside the data file");
-            return false;
-        }
-        if (!cp.entries.empty()) {
-            const IndexEntry& prev = cp.entries.back();
-            if (!(prev.owner < e.owner || (prev.owner == e.owner && prev.key < e.key))) {
-                why = QStringLiteral("its entries are out of order");
-                return false;
-            }
-        }
-        cp.entries.push_back(std::move(e));
-    }
-    if (at != end) {
-        why = QStringLiteral("it has bytes after its entries");
+    if (!index.adoptTables(b + kIndexHeaderSize, size - 4 - kIndexHeaderSize, readU64(b + 56),
+                           readU64(b + 72), readU64(b + 64), cp.dataEnd, why))
         return false;
-    }
-    out = std::move(cp);
+    out = cp;
     return true;
 }
 

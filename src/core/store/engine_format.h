@@ -6,6 +6,8 @@
 #include <QtCore/QByteArrayView>
 #include <QtCore/QString>
 
+#include "core/store/engine_index.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -14,7 +16,8 @@ namespace vellicar::store::engine {
 constexpr std::uint32_t kFormatVersion = 1;
 constexpr std::size_t kDataHeaderSize = 64;
 constexpr std::size_t kFrameHeaderSize = 40;
-constexpr std::size_t kIndexHeaderSize = 64;
+constexpr std::uint32_t kIndexFormatVersion = 2;
+constexpr std::size_t kIndexHeaderSize = 80;
 constexpr std::uint32_t kFrameMagic = 0x31524656u; // "VFR1"
 constexpr std::uint8_t kFramePut = 1;
 constexpr std::uint8_t kFrameDelete = 2;
@@ -50,23 +53,16 @@ QByteArray encodeDataHeader(std::uint64_t fileId);
 // `size` is how many bytes of the header could be read.
 HeaderCheck parseDataHeader(const char* h, std::size_t size, std::uint64_t& fileId);
 
-struct IndexEntry {
-    QByteArray key;
-    QByteArray owner;
-    std::uint64_t pos = 0;
-    std::uint32_t size = 0;
-};
 struct IndexCheckpoint {
     std::uint64_t dataEnd = kDataHeaderSize;
     std::uint64_t nextSeq = 1;
     std::uint64_t lastFramePos = 0;
     std::uint32_t lastFrameCrc = 0;
-    std::vector<IndexEntry> entries; // ordered by (owner, key)
 };
-QByteArray encodeIndexFile(std::uint64_t fileId, const IndexCheckpoint& cp);
+QByteArray encodeIndexFile(std::uint64_t fileId, const IndexCheckpoint& cp, const KeyIndex& index);
 // Accepts only a whole, checksummed index of the data file `fileId` whose
 // entries lie inside its checkpoint and come in strict (owner, key) order.
 bool decodeIndex(const QByteArray& bytes, std::uint64_t fileId, std::uint64_t dataFileSize,
-                 IndexCheckpoint& out, QString& why);
+                 IndexCheckpoint& out, KeyIndex& index, QString& why);
 
 } // namespace vellicar::store::engine

@@ -147,12 +147,6 @@ bool regionIsZero(Window& w, std::uint64_t from, int& error) {
 
 } // namespace
 
-struct RecordStore::Frame {
-    FrameHeader header;
-    QByteArray key;
-    QByteArray value;
-};
-
 QString RecordStore::indexPathFor(const QString& dataPath) {
     if (dataPath.endsWith(QLatin1String(".isd"), Qt::CaseInsensitive))
         return dataPath.chopped(4) + QLatin1String(".ISM");
@@ -296,8 +290,7 @@ StoreStatus RecordStore::failIo(const char* what, int error) {
 }
 
 StoreStatus RecordStore::load() {
-    primary_.clear();
-    byOwner_.clear();
+    index_.clear();
     liveBytes_ = 0;
     nextSeq_ = 1;
     lastFramePos_ = 0;
@@ -339,8 +332,7 @@ StoreStatus RecordStore::load() {
         indexLoaded_ = true;
         checkpointEnd = end_;
     } else {
-        primary_.clear();
-        byOwner_.clear();
+        index_.clear();
         liveBytes_ = 0;
         nextSeq_ = 1;
         lastFramePos_ = 0;
@@ -381,22 +373,12 @@ StoreStatus RecordStore::load() {
 StoreStatus RecordStore::scan(std::uint64_t from, std::uint64_t fileSize, bool& tailClean) {
     // Reading a whole file: fill index 0 first and sort index 1 once at the
     // end, which is several times cheaper than keeping the tree ordered per frame.
-    bulkLoading_ = primary_.isEmpty() && byOwner_.empty();
+    const bool bulk = index_.size() == 0;
+    if (bulk)
+        index_.beginBulk();
     const StoreStatus s = scanFrames(from, fileSize, tailClean);
-    if (bulkLoading_) {
-        bulkLoading_ = false;
-        std::vector<std::pair<QByteArray, QByteArray>> pairs;
-        pairs.reserve(static_cast<std::size_t>(primary_.size()));
-        for (auto it = primary_.cbegin(); it != primary_.cend(); ++it)
-            pairs.emplace_back(it->owner, it.key());
-        // Same order as the set's, with one owner comparison per step.
-        std::sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) {
-            const int c = QByteArrayView(a.first).compare(QByteArrayView(b.first));
-            return c != 0 ? c < 0 : a.second < b.second;
-        });
-        for (auto& p : pairs)
-            byOwner_.emplace_hint(byOwner_.end(), std::move(p));
-    }
+    if (bulk)
+        index_.endBulk();
     return s;
 }
 
@@ -409,10 +391,10 @@ StoreStatus RecordStore::scanFrames(std::uint64_t from, std::uint64_t fileSize, 
         FrameHeader fh;
         if (validFrameAt(w, pos, nextSeq_, fh, e)) {
             const char* p = w.get(pos + kFrameHeaderSize, fh.payloadSize(), e);
-            const QByteArray key(p, fh.keyLength);
+            const QByteArrayView key(p, fh.keyLength);
             if (fh.type == kFramePut) {
-                const QByteArray owner(p + fh.keyLength, fh.ownerLength);
-                applyPut(key, owner, pos, static_cast<std::uint32_t>(fh.size));
+                applyPut(key, QByteArrayView(p + fh.keyLength, fh.ownerLength), pos,
+                         static_cast<std::uint32_t>(fh.size));
             } else {
                 applyRemove(key);
             }
@@ -475,7 +457,7 @@ bool RecordStore::loadIndexFile(std::uint64_t dataFileSize) {
 
     IndexCheckpoint cp;
     QString why;
-    if (!decodeIndex(bytes, fileId_, dataFileSize, cp, why))
+    if (!decodeIndex(bytes, fileId_, dataFileSize, cp, index_, why))
         return rebuilt(why);
 
     // The checkpoint must match the data file: the frame it ends with is there.
@@ -491,20 +473,9 @@ bool RecordStore::loadIndexFile(std::uint64_t dataFileSize) {
         return rebuilt(QStringLiteral("it does not match the data file"));
     }
 
-    primary_.clear();
-    byOwner_.clear();
-    primary_.reserve(static_cast<qsizetype>(cp.entries.size()));
     liveBytes_ = 0;
-    for (auto& ie : cp.entries) {
-        liveBytes_ += ie.size;
-        byOwner_.emplace_hint(byOwner_.end(), ie.owner, ie.key);
-        primary_.insert(ie.key, Entry{ie.pos, ie.size, ie.owner});
-    }
-    if (static_cast<std::size_t>(primary_.size()) != cp.entries.size()) {
-        primary_.clear();
-        byOwner_.clear();
-        return rebuilt(QStringLiteral("it lists a key twice"));
-    }
+    for (std::uint32_t id = 0; id < index_.slotCount(); ++id)
+        liveBytes_ += index_.slot(id).size;
     end_ = cp.dataEnd;
     nextSeq_ = cp.nextSeq;
     lastFramePos_ = cp.lastFramePos;
@@ -512,36 +483,18 @@ bool RecordStore::loadIndexFile(std::uint64_t dataFileSize) {
     return true;
 }
 
-void RecordStore::applyPut(const QByteArray& key, const QByteArray& owner, std::uint64_t pos,
+void RecordStore::applyPut(QByteArrayView key, QByteArrayView owner, std::uint64_t pos,
                            std::uint32_t size) {
-    auto it = primary_.find(key);
-    if (it != primary_.end()) {
-        liveBytes_ -= it->size;
-        if (bulkLoading_) {
-            it->owner = owner;
-        } else if (it->owner != owner) {
-            byOwner_.erase({it->owner, key});
-            byOwner_.emplace(owner, key);
-            it->owner = owner;
-        }
-        it->pos = pos;
-        it->size = size;
-    } else {
-        primary_.insert(key, Entry{pos, size, owner});
-        if (!bulkLoading_)
-            byOwner_.emplace(owner, key);
-    }
+    std::uint32_t old = 0;
+    index_.put(key, owner, pos, size, old);
     liveBytes_ += size;
+    liveBytes_ -= old;
 }
 
-void RecordStore::applyRemove(const QByteArray& key) {
-    const auto it = primary_.find(key);
-    if (it == primary_.end())
-        return;
-    liveBytes_ -= it->size;
-    if (!bulkLoading_)
-        byOwner_.erase({it->owner, key});
-    primary_.erase(it);
+void RecordStore::applyRemove(QByteArrayView key) {
+    std::uint32_t old = 0;
+    if (index_.remove(key, old))
+        liveBytes_ -= old;
 }
 
 StoreStatus RecordStore::checkWritable() {
@@ -566,15 +519,13 @@ StoreStatus RecordStore::recoverAfterFailure() {
     // A recovery that fails must leave the store as readers saw it, and keep
     // the frames to write again for the next attempt.
     const std::vector<QByteArray> again = pending_;
-    const auto savedPrimary = primary_;
-    const auto savedByOwner = byOwner_;
+    const engine::KeyIndex savedIndex = index_;
     const std::uint64_t savedLive = liveBytes_, savedEnd = end_, savedDurable = durableEnd_,
                         savedSeq = nextSeq_, savedLastPos = lastFramePos_;
     const std::uint32_t savedLastCrc = lastFrameCrc_;
     const bool savedIndexLoaded = indexLoaded_;
     auto restore = [&](StoreStatus s) {
-        primary_ = savedPrimary;
-        byOwner_ = savedByOwner;
+        index_ = savedIndex;
         liveBytes_ = savedLive;
         end_ = savedEnd;
         durableEnd_ = savedDurable;
@@ -641,9 +592,9 @@ StoreStatus RecordStore::appendFrame(const QByteArray& frame, const FrameHeader&
         return s;
     }
     const char* p = frame.constData() + kFrameHeaderSize;
-    const QByteArray key(p, fh.keyLength);
+    const QByteArrayView key(p, fh.keyLength);
     if (fh.type == kFramePut)
-        applyPut(key, QByteArray(p + fh.keyLength, fh.ownerLength), end_,
+        applyPut(key, QByteArrayView(p + fh.keyLength, fh.ownerLength), end_,
                  static_cast<std::uint32_t>(size));
     else
         applyRemove(key);
@@ -673,7 +624,7 @@ StoreStatus RecordStore::put(QByteArrayView key, QByteArrayView owner, QByteArra
 StoreStatus RecordStore::remove(QByteArrayView key) {
     if (const StoreStatus s = checkWritable(); s != StoreStatus::Ok)
         return s;
-    if (!primary_.contains(key.toByteArray()))
+    if (index_.find(key) == KeyIndex::kNone)
         return StoreStatus::NotFound;
     FrameHeader fh;
     const QByteArray frame = encodeFrame(nextSeq_, kFrameDelete, key, {}, {}, fh);
@@ -716,12 +667,14 @@ StoreStatus RecordStore::flush() {
     return StoreStatus::Ok;
 }
 
-StoreStatus RecordStore::readFrame(const Entry& entry, const QByteArray& key,
-                                   QByteArray* value) const {
+StoreStatus RecordStore::readFrame(std::uint32_t id, QByteArray* value) const {
     if (closed_) {
         error_ = QStringLiteral("the database is closed");
         return StoreStatus::IoError;
     }
+    const Slot& entry = index_.slot(id);
+    const QByteArrayView key = index_.key(id);
+    const QByteArrayView owner = index_.owner(id);
     QByteArray bytes(static_cast<qsizetype>(entry.size), Qt::Uninitialized);
     std::size_t done = 0;
     const int e = io_.read(fd_, bytes.data(), entry.size, entry.pos, done);
@@ -732,85 +685,85 @@ StoreStatus RecordStore::readFrame(const Entry& entry, const QByteArray& key,
     FrameHeader fh;
     if (done != entry.size || !parseFrameHeader(bytes.constData(), fh) || fh.size != entry.size ||
         fh.type != kFramePut || fh.keyLength != static_cast<std::uint32_t>(key.size()) ||
-        fh.ownerLength != static_cast<std::uint32_t>(entry.owner.size()) ||
+        fh.ownerLength != static_cast<std::uint32_t>(owner.size()) ||
         crc32c(bytes.constData() + kFrameHeaderSize, fh.payloadSize()) != fh.payloadCrc ||
-        std::memcmp(bytes.constData() + kFrameHeaderSize, key.constData(),
-                    static_cast<std::size_t>(key.size())) != 0 ||
-        std::memcmp(bytes.constData() + kFrameHeaderSize + key.size(), entry.owner.constData(),
-                    static_cast<std::size_t>(entry.owner.size())) != 0) {
+        QByteArrayView(bytes.constData() + kFrameHeaderSize, key.size()) != key ||
+        QByteArrayView(bytes.constData() + kFrameHeaderSize + key.size(), owner.size()) != owner) {
         damage_ << QStringLiteral("The record at byte %1 of %2 is damaged and was not read.")
                        .arg(entry.pos)
                        .arg(dataPath_);
         error_ = damage_.last();
         return StoreStatus::IoError;
     }
-    if (value)
-        *value = bytes.mid(kFrameHeaderSize + fh.keyLength + fh.ownerLength, fh.valueLength);
+    if (value) {
+        // Keep the frame's buffer and move the value to its front: a big
+        // record is not allocated and copied a second time.
+        const qsizetype at = qsizetype(kFrameHeaderSize) + fh.keyLength + fh.ownerLength;
+        std::memmove(bytes.data(), bytes.constData() + at, fh.valueLength);
+        bytes.truncate(qsizetype(fh.valueLength));
+        *value = std::move(bytes);
+    }
     return StoreStatus::Ok;
 }
 
 StoreStatus RecordStore::get(QByteArrayView key, QByteArray& value) const {
-    const QByteArray k = key.toByteArray();
-    const auto it = primary_.constFind(k);
-    if (it == primary_.constEnd())
+    const std::uint32_t id = index_.find(key);
+    if (id == KeyIndex::kNone)
         return StoreStatus::NotFound;
-    return readFrame(*it, k, &value);
+    return readFrame(id, &value);
 }
 
 bool RecordStore::contains(QByteArrayView key) const {
-    return primary_.contains(key.toByteArray());
+    return index_.find(key) != KeyIndex::kNone;
 }
 
 std::optional<QByteArray> RecordStore::ownerOf(QByteArrayView key) const {
-    const auto it = primary_.constFind(key.toByteArray());
-    if (it == primary_.constEnd())
+    const std::uint32_t id = index_.find(key);
+    if (id == KeyIndex::kNone)
         return std::nullopt;
-    return it->owner;
+    return index_.owner(id).toByteArray();
 }
 
 QList<QByteArray> RecordStore::keys() const {
-    return primary_.keys();
+    QList<QByteArray> out;
+    out.reserve(static_cast<qsizetype>(index_.size()));
+    for (std::uint32_t id = 0; id < index_.slotCount(); ++id) {
+        if (index_.isLive(id))
+            out.push_back(index_.key(id).toByteArray());
+    }
+    return out;
 }
 
-namespace {
-std::optional<RecordStore::OwnerEntry>
-entryOf(const std::set<std::pair<QByteArray, QByteArray>>::const_iterator& it,
-        const std::set<std::pair<QByteArray, QByteArray>>& set) {
-    if (it == set.end())
+std::optional<RecordStore::OwnerEntry> RecordStore::ownerEntry(std::uint32_t id) const {
+    if (id == KeyIndex::kNone)
         return std::nullopt;
-    return RecordStore::OwnerEntry{it->first, it->second};
+    return OwnerEntry{index_.owner(id).toByteArray(), index_.key(id).toByteArray()};
 }
-} // namespace
 
 std::optional<RecordStore::OwnerEntry> RecordStore::firstOfOwner(QByteArrayView owner) const {
-    const QByteArray o = owner.toByteArray();
-    const auto it = byOwner_.lower_bound({o, QByteArray()});
-    if (it == byOwner_.end() || it->first != o)
+    const std::uint32_t id = index_.lowerBound(owner, {});
+    if (id == KeyIndex::kNone || index_.owner(id) != owner)
         return std::nullopt;
-    return entryOf(it, byOwner_);
+    return ownerEntry(id);
 }
 
 std::optional<RecordStore::OwnerEntry> RecordStore::firstEntry() const {
-    return entryOf(byOwner_.begin(), byOwner_);
+    return ownerEntry(index_.lowerBound({}, {}));
 }
 
 std::optional<RecordStore::OwnerEntry> RecordStore::entryAfter(const OwnerEntry& e) const {
-    return entryOf(byOwner_.upper_bound({e.owner, e.key}), byOwner_);
+    return ownerEntry(index_.upperBound(e.owner, e.key));
 }
 
 std::optional<RecordStore::OwnerEntry> RecordStore::entryBefore(const OwnerEntry& e) const {
-    auto it = byOwner_.lower_bound({e.owner, e.key});
-    if (it == byOwner_.begin())
-        return std::nullopt;
-    --it;
-    return entryOf(it, byOwner_);
+    return ownerEntry(index_.lastBefore(e.owner, e.key));
 }
 
 QList<RecordStore::OwnerEntry> RecordStore::ownerIndex() const {
     QList<OwnerEntry> out;
-    out.reserve(static_cast<qsizetype>(byOwner_.size()));
-    for (const auto& [owner, key] : byOwner_)
-        out.push_back({owner, key});
+    out.reserve(static_cast<qsizetype>(index_.size()));
+    for (const std::uint32_t id : index_.ordered())
+        out.push_back({index_.owner(id).toByteArray(), index_.key(id).toByteArray()});
     return out;
 }
 
@@ -820,7 +773,7 @@ RecordStore::Stats RecordStore::stats() const {
     s.fileSize = allocated_;
     s.liveBytes = liveBytes_;
     s.deadBytes = end_ > kDataHeaderSize + liveBytes_ ? end_ - kDataHeaderSize - liveBytes_ : 0;
-    s.records = static_cast<std::uint64_t>(primary_.size());
+    s.records = static_cast<std::uint64_t>(index_.size());
     s.indexLoaded = indexLoaded_;
     return s;
 }
@@ -836,12 +789,7 @@ QByteArray RecordStore::encodeIndex() const {
     cp.nextSeq = nextSeq_;
     cp.lastFramePos = lastFramePos_;
     cp.lastFrameCrc = lastFrameCrc_;
-    cp.entries.reserve(byOwner_.size());
-    for (const auto& [owner, key] : byOwner_) {
-        const Entry& e = *primary_.constFind(key);
-        cp.entries.push_back({key, owner, e.pos, e.size});
-    }
-    return encodeIndexFile(fileId_, cp);
+    return encodeIndexFile(fileId_, cp, index_);
 }
 
 namespace {
@@ -931,38 +879,42 @@ StoreStatus RecordStore::compact() {
 
     // Live frames in file order, copied as they are (their sequence numbers
     // stay increasing) after checking each one.
-    std::vector<std::pair<std::uint64_t, QByteArray>> order;
-    order.reserve(static_cast<std::size_t>(primary_.size()));
-    for (auto it = primary_.cbegin(); it != primary_.cend(); ++it)
-        order.emplace_back(it->pos, it.key());
-    std::sort(order.begin(), order.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> order;
+    order.reserve(index_.size());
+    for (std::uint32_t id = 0; id < index_.slotCount(); ++id) {
+        if (index_.isLive(id))
+            order.emplace_back(index_.slot(id).pos, id);
+    }
+    std::sort(order.begin(), order.end());
 
-    QHash<QByteArray, Entry> newPrimary;
-    newPrimary.reserve(primary_.size());
+    // Slot ids stay the same in the copy; only positions change.
+    KeyIndex newIndex = index_;
     std::uint64_t newLive = 0;
     std::uint64_t lastPos = 0;
     std::uint32_t lastCrc = 0;
     std::uint64_t lastSeq = 0;
     QStringList lost;
-    for (const auto& [pos, key] : order) {
-        const Entry& entry = *primary_.constFind(key);
-        QByteArray frame(static_cast<qsizetype>(entry.size), Qt::Uninitialized);
+    QByteArray frame;
+    for (const auto& [pos, id] : order) {
+        const std::uint32_t size = index_.slot(id).size;
+        frame.resize(static_cast<qsizetype>(size));
         std::size_t done = 0;
-        if (const int e = io_.read(fd_, frame.data(), entry.size, entry.pos, done))
+        if (const int e = io_.read(fd_, frame.data(), size, pos, done))
             return abandon("read", e);
         FrameHeader fh;
-        if (done != entry.size || !parseFrameHeader(frame.constData(), fh) ||
+        if (done != size || !parseFrameHeader(frame.constData(), fh) ||
             crc32c(frame.constData() + kFrameHeaderSize, fh.payloadSize()) != fh.payloadCrc) {
             lost << QStringLiteral("The damaged record at byte %1 of %2 was left out when the "
                                    "database was compacted.")
-                        .arg(entry.pos)
+                        .arg(pos)
                         .arg(dataPath_);
+            std::uint32_t old = 0;
+            newIndex.remove(index_.key(id), old);
             continue;
         }
         const std::uint64_t at = written + static_cast<std::uint64_t>(out.size());
-        newPrimary.insert(key, Entry{at, entry.size, entry.owner});
-        newLive += entry.size;
+        newIndex.movePos(id, at);
+        newLive += size;
         lastPos = at;
         lastCrc = fh.headerCrc;
         lastSeq = fh.seq;
@@ -984,13 +936,7 @@ StoreStatus RecordStore::compact() {
     cp.nextSeq = std::max(nextSeq_, lastSeq + 1);
     cp.lastFramePos = lastPos;
     cp.lastFrameCrc = lastCrc;
-    cp.entries.reserve(byOwner_.size());
-    for (const auto& [owner, key] : byOwner_) {
-        const auto it = newPrimary.constFind(key);
-        if (it != newPrimary.constEnd())
-            cp.entries.push_back({key, owner, it->pos, it->size});
-    }
-    if (const int e = writeWholeFile(io_, tmpIndex, encodeIndexFile(newId, cp)))
+    if (const int e = writeWholeFile(io_, tmpIndex, encodeIndexFile(newId, cp, newIndex)))
         return abandon("write", e);
 
     // The switch: once the data file is renamed the new pair is the database
@@ -1006,13 +952,8 @@ StoreStatus RecordStore::compact() {
     io_.close(fd_);
     fd_ = fd;
     fileId_ = newId;
-    primary_ = std::move(newPrimary);
-    if (!lost.isEmpty()) {
-        damage_ << lost;
-        byOwner_.clear();
-        for (auto it = primary_.cbegin(); it != primary_.cend(); ++it)
-            byOwner_.emplace(it->owner, it.key());
-    }
+    index_ = std::move(newIndex);
+    damage_ << lost;
     liveBytes_ = newLive;
     end_ = written;
     allocated_ = written;

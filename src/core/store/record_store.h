@@ -11,18 +11,17 @@
 // takes an exclusive lock, opening read-only a shared one.
 //
 // Not thread-safe; the program drives it from one thread.
+#include "core/store/engine_index.h"
 #include "core/store/file_io.h"
 
 #include <QtCore/QByteArray>
 #include <QtCore/QByteArrayView>
-#include <QtCore/QHash>
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -79,7 +78,7 @@ public:
     StoreStatus get(QByteArrayView key, QByteArray& value) const;
     bool contains(QByteArrayView key) const;
     std::optional<QByteArray> ownerOf(QByteArrayView key) const;
-    std::size_t size() const { return primary_.size(); }
+    std::size_t size() const { return index_.size(); }
     QList<QByteArray> keys() const; // in no particular order
 
     // Index 1, ordered by owner bytes, then key bytes.
@@ -128,28 +127,21 @@ public:
     void setCompactionMinimum(std::uint64_t bytes) { compactMinimum_ = bytes; }
 
 private:
-    struct Entry {
-        std::uint64_t pos = 0;  // frame offset in the data file
-        std::uint32_t size = 0; // whole frame, padding included
-        QByteArray owner;
-    };
-    struct Frame;
-
     RecordStore(FileIo& io, QString dataPath, Mode mode);
     StoreStatus openFiles(QString& errorText);
     StoreStatus load();
     bool loadIndexFile(std::uint64_t dataFileSize);
     StoreStatus scan(std::uint64_t from, std::uint64_t fileSize, bool& tailClean);
     StoreStatus scanFrames(std::uint64_t from, std::uint64_t fileSize, bool& tailClean);
-    StoreStatus readFrame(const Entry& entry, const QByteArray& key, QByteArray* value) const;
+    StoreStatus readFrame(std::uint32_t id, QByteArray* value) const;
+    std::optional<OwnerEntry> ownerEntry(std::uint32_t id) const;
     StoreStatus appendFrame(const QByteArray& frame, const engine::FrameHeader& fh);
     StoreStatus ensureRoom(std::uint64_t end);
     StoreStatus failIo(const char* what, int error);
     StoreStatus checkWritable();
     StoreStatus recoverAfterFailure();
-    void applyPut(const QByteArray& key, const QByteArray& owner, std::uint64_t pos,
-                  std::uint32_t size);
-    void applyRemove(const QByteArray& key);
+    void applyPut(QByteArrayView key, QByteArrayView owner, std::uint64_t pos, std::uint32_t size);
+    void applyRemove(QByteArrayView key);
     QByteArray encodeIndex() const;
     void removeLeftovers();
     void releaseFiles();
@@ -178,10 +170,8 @@ private:
     bool needDirSync_ = false; // the folder must be synced before a flush counts
     bool autoCompact_ = true;
     bool indexLoaded_ = false;
-    bool bulkLoading_ = false; // scanning a whole file: index 1 is built afterwards
 
-    QHash<QByteArray, Entry> primary_;
-    std::set<std::pair<QByteArray, QByteArray>> byOwner_;
+    engine::KeyIndex index_; // index 0 and index 1
 
     mutable QString error_;
     mutable QStringList damage_;
