@@ -29,11 +29,12 @@ int compareBytes(QByteArrayView a, QByteArrayView b) {
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-// The first eight owner bytes as a big-endian number: ordering by it agrees
-// with byte order except on ties, which fall back to the full comparison.
+// The first eight bytes (zero-padded) as a big-endian number: where two of
+// these differ they order the bytes as a full comparison would.
 std::uint64_t prefixOf(QByteArrayView v) {
     unsigned char b[8] = {};
-    std::memcpy(b, v.data(), static_cast<std::size_t>(std::min<qsizetype>(8, v.size())));
+    if (!v.isEmpty())
+        std::memcpy(b, v.data(), static_cast<std::size_t>(std::min<qsizetype>(8, v.size())));
     std::uint64_t p = 0;
     for (unsigned char c : b)
         p = (p << 8) | c;
@@ -90,9 +91,17 @@ std::uint32_t KeyIndex::find(QByteArrayView key) const {
     }
 }
 
-void KeyIndex::grow() {
+void KeyIndex::reserve(std::size_t n, std::size_t arenaBytes) {
+    slots_.reserve(n);
+    state_.reserve(n);
+    arena_.reserve(arenaBytes);
+    grow(n);
+}
+
+void KeyIndex::grow(std::size_t wanted) {
     std::size_t size = std::max<std::size_t>(16, table_.size());
-    while (live_ * 10 > size * 7)
+    wanted = std::max(wanted, live_);
+    while (wanted * 10 > size * 7)
         size *= 2;
     if (size == table_.size())
         return;
@@ -245,11 +254,14 @@ void KeyIndex::beginBulk() {
 
 void KeyIndex::endBulk() {
     bulk_ = false;
-    // Everything goes into base_ with one sort; the sort key starts with
-    // the owner's first bytes so most comparisons never touch the arena.
+    // Everything goes into base_ with one sort. The sort key carries the
+    // first eight bytes of owner and key, so most comparisons (and with
+    // owners of up to eight bytes, every owner comparison) stay out of the arena.
     struct Item {
-        std::uint64_t prefix;
+        std::uint64_t ownerPrefix;
+        std::uint64_t keyPrefix;
         std::uint32_t id;
+        std::uint32_t ownerLength;
     };
     std::vector<Item> items;
     items.reserve(live_);
@@ -257,12 +269,19 @@ void KeyIndex::endBulk() {
         if (state_[id] == kFree)
             continue;
         state_[id] = kInBase;
-        items.push_back({prefixOf(owner(id)), id});
+        items.push_back({prefixOf(owner(id)), prefixOf(key(id)), id, slots_[id].ownerLength});
     }
     std::sort(items.begin(), items.end(), [this](const Item& a, const Item& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        return less(a.id, b.id);
+        if (a.ownerPrefix != b.ownerPrefix)
+            return a.ownerPrefix < b.ownerPrefix;
+        if (a.ownerLength > 8 || b.ownerLength > 8)
+            return less(a.id, b.id);
+        // Equal zero-padded prefixes: the shorter owner is a prefix of the other.
+        if (a.ownerLength != b.ownerLength)
+            return a.ownerLength < b.ownerLength;
+        if (a.keyPrefix != b.keyPrefix)
+            return a.keyPrefix < b.keyPrefix;
+        return compareBytes(key(a.id), key(b.id)) < 0;
     });
     base_.resize(items.size());
     for (std::size_t i = 0; i < items.size(); ++i)

@@ -56,6 +56,10 @@ public:
     bool remove(QByteArrayView key, std::uint32_t& oldSize);
     void movePos(std::uint32_t id, std::uint64_t pos) { slots_[id].pos = pos; }
 
+    // Room for `n` records with `arenaBytes` of keys and owners, so a bulk
+    // load does not grow and rehash as it goes.
+    void reserve(std::size_t n, std::size_t arenaBytes);
+
     // While bulk loading index 1 is left alone; endBulk sorts it once.
     void beginBulk();
     void endBulk();
@@ -87,7 +91,7 @@ private:
     void dropSlot(std::uint32_t id); // off index 1; freed now or at the next merge
     void tableInsert(std::uint32_t id);
     void tableErase(std::size_t at);
-    void grow();
+    void grow(std::size_t wanted = 0);
     void maybeMerge();
     void merge();
     std::uint32_t baseFrom(std::size_t i) const;

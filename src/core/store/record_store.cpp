@@ -386,12 +386,15 @@ StoreStatus RecordStore::scanFrames(std::uint64_t from, std::uint64_t fileSize, 
     Window w(io_, fd_, fileSize);
     std::uint64_t pos = from;
     std::uint64_t good = from;
+    std::uint64_t frames = 0;
+    std::uint64_t arenaBytes = 0;
     int e = 0;
     while (pos + kFrameHeaderSize <= fileSize) {
         FrameHeader fh;
         if (validFrameAt(w, pos, nextSeq_, fh, e)) {
             const char* p = w.get(pos + kFrameHeaderSize, fh.payloadSize(), e);
             const QByteArrayView key(p, fh.keyLength);
+            arenaBytes += std::uint64_t(fh.keyLength) + fh.ownerLength;
             if (fh.type == kFramePut) {
                 applyPut(key, QByteArrayView(p + fh.keyLength, fh.ownerLength), pos,
                          static_cast<std::uint32_t>(fh.size));
@@ -403,6 +406,14 @@ StoreStatus RecordStore::scanFrames(std::uint64_t from, std::uint64_t fileSize, 
             nextSeq_ = fh.seq + 1;
             pos += fh.size;
             good = pos;
+            if (++frames == 256 && index_.size() > 128) {
+                // Size the index once for the whole file from what the
+                // first frames look like.
+                const double perFrame = double(pos - from) / double(frames);
+                const double expect = double(fileSize - from) / perFrame * 1.1;
+                index_.reserve(std::size_t(expect),
+                               std::size_t(expect * double(arenaBytes) / double(frames)));
+            }
             continue;
         }
         if (e)
