@@ -165,7 +165,7 @@ private:
         if (e->button() == Qt::RightButton) {
             selectInView(m_, node);
             m_.NodeClick(node);
-            m_.mNote->popup(e->globalPosition().toPoint());
+            m_.mSubject->popup(e->globalPosition().toPoint());
             return true;
         }
         return false;
@@ -179,7 +179,7 @@ private:
 } // namespace
 
 void frmMain::buildNoteCommands() {
-    mNewNote = mNote->addMenu(QStringLiteral("&New Note"));
+    mNewNote = mSubject->addMenu(QStringLiteral("&New Note"));
     mNewNote->setObjectName(QStringLiteral("mNewNote"));
     auto action = [this](QMenu* menu, const char* name, const QString& caption,
                          const QKeySequence& key) {
@@ -195,10 +195,10 @@ void frmMain::buildNoteCommands() {
                              QKeySequence(Qt::Key_F11));
     mNoteSibbling = action(mNewNote, "mNoteSibbling", QStringLiteral("&Sibling Note"),
                            QKeySequence(Qt::Key_F12));
-    mFileEditTitle = action(mNote, "mFileEditTitle", QStringLiteral("&Edit Selected Note's Title"),
+    mFileEditTitle = action(mSubject, "mFileEditTitle", QStringLiteral("&Edit Selected Note's Title"),
                             QKeySequence(Qt::Key_F2));
     mSubjectDelete =
-        action(mNote, "mSubjectDelete", QStringLiteral("&Delete Selected Note"), QKeySequence());
+        action(mSubject, "mSubjectDelete", QStringLiteral("&Delete Selected Note"), QKeySequence());
     connect(mFileNewSubject, &QAction::triggered, this, [this] { mFileNewSubjectClick(); });
     connect(mNoteSibbling, &QAction::triggered, this, [this] { mNoteSibblingClick(); });
     connect(mFileEditTitle, &QAction::triggered, this, [this] { mFileEditTitleClick(); });

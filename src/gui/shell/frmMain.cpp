@@ -338,8 +338,8 @@ void frmMain::buildMenus() {
 
     mPage = bar->addMenu(QStringLiteral("&Section"));
     mPage->setObjectName(QStringLiteral("mPage"));
-    mNote = bar->addMenu(QStringLiteral("&Note"));
-    mNote->setObjectName(QStringLiteral("mNote"));
+    mSubject = bar->addMenu(QStringLiteral("&Note"));
+    mSubject->setObjectName(QStringLiteral("mSubject"));
     mLinks = new QMenu(QStringLiteral("&Links"), this);
     mLinks->setObjectName(QStringLiteral("mLinks"));
     mLinksAction = bar->addMenu(mLinks);

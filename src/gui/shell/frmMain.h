@@ -87,7 +87,7 @@ public:
     // --- Menus -----------------------------------------------------------
     QMenu* mFile = nullptr;
     QMenu* mPage = nullptr;
-    QMenu* mNote = nullptr;
+    QMenu* mSubject = nullptr;
     QMenu* mLinks = nullptr;
     QMenu* mEditor = nullptr;
     QMenu* mEditorSpecial = nullptr;

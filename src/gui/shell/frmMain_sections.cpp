@@ -53,8 +53,10 @@ void frmMain::GetSections() {
         DBTabs->setTabData(i, key);
         if (!key.isEmpty()) {
             tree::TreeNode* root = tree_->addTop(QStringLiteral("R") + key, caption);
-            if (root)
+            if (root) {
                 tree_->setSorted(root, true);
+                tree_->setImage(root, tree::ImageRoot);
+            }
         } else {
             message(error);
         }
@@ -152,8 +154,10 @@ void frmMain::DBTabsClick(int index) {
         if (tree_->isEmpty()) {
             QString title = stripMarker(caption);
             tree::TreeNode* root = tree_->addTop(rootKey, program.CurrentTabMarker + title);
-            if (root)
+            if (root) {
                 tree_->setSorted(root, true);
+                tree_->setImage(root, tree::ImageRoot);
+            }
         }
     }
     for (int i = 0; i < DBTabs->count(); ++i) {

@@ -544,14 +544,14 @@ TEST_F(NoteCommands, RightButtonSelectsTheNoteAndPopsUpTheNoteMenu) {
                       m.URLList->visualRect(i).center());
     EXPECT_EQ(m.note.CurrentNodeKey, K + QStringLiteral("2.5"));
     EXPECT_EQ(m.DownNodeKey, K + QStringLiteral("2.5"));
-    EXPECT_TRUE(m.mNote->isVisible());
-    m.mNote->close();
+    EXPECT_TRUE(m.mSubject->isVisible());
+    m.mSubject->close();
     store::NoteRecord beta;
     ASSERT_TRUE(store::readRecord(m.db, QStringLiteral("1.5"), beta));
     EXPECT_EQ(plainOf(beta.Body), QStringLiteral("unsaved b"));
     // The menu holds the commands of this subsystem.
     QStringList names;
-    for (QAction* a : m.mNote->actions())
+    for (QAction* a : m.mSubject->actions())
         names.append(a->objectName());
     for (const char* name : {"mFileEditTitle", "mSubjectDelete"})
         EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;

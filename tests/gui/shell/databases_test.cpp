@@ -37,6 +37,7 @@ TEST_F(DatabaseTest, NewDatabaseShowsOneFreshSectionAndWritesNothingYet) {
     ASSERT_EQ(m.noteTree().count(), 1);
     EXPECT_EQ(m.noteTree().root()->Text(), Marker + QStringLiteral("Section 1"));
     EXPECT_TRUE(m.noteTree().root()->Sorted());
+    EXPECT_EQ(m.noteTree().root()->Image(), tree::ImageRoot);
     EXPECT_EQ(m.windowTitle(), Title + QStringLiteral(" - Fresh"));
     const QString rootKey = m.noteTree().root()->Key().mid(1);
     EXPECT_FALSE(store::recordExists(m.db, QStringLiteral("Sections")));
