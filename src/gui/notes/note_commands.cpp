@@ -195,8 +195,9 @@ void frmMain::buildNoteCommands() {
                              QKeySequence(Qt::Key_F11));
     mNoteSibbling = action(mNewNote, "mNoteSibbling", QStringLiteral("&Sibling Note"),
                            QKeySequence(Qt::Key_F12));
-    mFileEditTitle = action(mSubject, "mFileEditTitle", QStringLiteral("&Edit Selected Note's Title"),
-                            QKeySequence(Qt::Key_F2));
+    mFileEditTitle =
+        action(mSubject, "mFileEditTitle", QStringLiteral("&Edit Selected Note's Title"),
+               QKeySequence(Qt::Key_F2));
     mSubjectDelete =
         action(mSubject, "mSubjectDelete", QStringLiteral("&Delete Selected Note"), QKeySequence());
     connect(mFileNewSubject, &QAction::triggered, this, [this] { mFileNewSubjectClick(); });
