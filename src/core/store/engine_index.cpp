@@ -20,11 +20,22 @@ std::uint64_t mix(std::uint64_t h) {
     return h;
 }
 
+// Byte order, eight bytes at a time: keys and owners are short, and a call
+// to memcmp per comparison costs more than the comparison itself.
 int compareBytes(QByteArrayView a, QByteArrayView b) {
+    const auto* p = reinterpret_cast<const unsigned char*>(a.data());
+    const auto* q = reinterpret_cast<const unsigned char*>(b.data());
     const std::size_t n = static_cast<std::size_t>(std::min(a.size(), b.size()));
-    if (n) {
-        if (const int c = std::memcmp(a.data(), b.data(), n))
-            return c;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const auto x = qFromBigEndian<std::uint64_t>(p + i);
+        const auto y = qFromBigEndian<std::uint64_t>(q + i);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    for (; i < n; ++i) {
+        if (p[i] != q[i])
+            return p[i] < q[i] ? -1 : 1;
     }
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
@@ -105,7 +116,7 @@ void KeyIndex::grow(std::size_t wanted) {
         size *= 2;
     if (size == table_.size())
         return;
-    std::vector<std::uint32_t> old(size, 0);
+    RawVector<std::uint32_t> old(size, 0);
     old.swap(table_);
     const std::size_t mask = size - 1;
     for (const std::uint32_t v : old) {
@@ -318,7 +329,7 @@ void KeyIndex::merge() {
     extra_.clear();
     deadInBase_ = 0;
     if (arenaGarbage_ > (1u << 20) && arenaGarbage_ * 2 > arena_.size()) {
-        std::vector<char> fresh;
+        RawVector<char> fresh;
         fresh.reserve(arena_.size() - arenaGarbage_);
         for (std::uint32_t id = 0; id < slots_.size(); ++id) {
             if (state_[id] == kFree)
@@ -447,38 +458,51 @@ void KeyIndex::appendTables(QByteArray& out, std::uint64_t& count, std::uint64_t
 bool KeyIndex::adoptTables(const char* p, std::size_t bytes, std::uint64_t count,
                            std::uint64_t arenaBytes, std::uint64_t tableSize, std::uint64_t dataEnd,
                            QString& why) {
+    clear();
+    if (count > bytes / sizeof(Slot) || tableSize > bytes / 4 || arenaBytes > bytes ||
+        sizeof(Slot) * count + 4 * tableSize + arenaBytes != bytes) {
+        why = QStringLiteral("it is cut short");
+        return false;
+    }
+    if (!std::has_single_bit(tableSize) || tableSize <= count || count >= kNone) {
+        why = QStringLiteral("its tables are malformed");
+        return false;
+    }
+    const auto n = static_cast<std::size_t>(count);
+    slots_.resize(n);
+    table_.resize(static_cast<std::size_t>(tableSize));
+    arena_.resize(static_cast<std::size_t>(arenaBytes));
+    if (n)
+        std::memcpy(slots_.data(), p, sizeof(Slot) * n);
+    p += sizeof(Slot) * n;
+    std::memcpy(table_.data(), p, 4 * table_.size());
+    p += 4 * table_.size();
+    if (arenaBytes)
+        std::memcpy(arena_.data(), p, arena_.size());
+    if constexpr (std::endian::native != std::endian::little) {
+        for (Slot& s : slots_) {
+            s.pos = qFromLittleEndian(s.pos);
+            s.keyOff = qFromLittleEndian(s.keyOff);
+            s.size = qFromLittleEndian(s.size);
+            s.hash = qFromLittleEndian(s.hash);
+            s.keyLength = qFromLittleEndian(s.keyLength);
+            s.ownerLength = qFromLittleEndian(s.ownerLength);
+        }
+        for (std::uint32_t& v : table_)
+            v = qFromLittleEndian(v);
+    }
+    return checkTables(dataEnd, why);
+}
+
+bool KeyIndex::checkTables(std::uint64_t dataEnd, QString& why) {
     auto refuse = [&](const char* text) {
         clear();
         why = QString::fromLatin1(text);
         return false;
     };
-    if (count > bytes / sizeof(Slot) || tableSize > bytes / 4 || arenaBytes > bytes ||
-        sizeof(Slot) * count + 4 * tableSize + arenaBytes != bytes)
-        return refuse("it is cut short");
-    if (!std::has_single_bit(tableSize) || tableSize <= count || count >= kNone)
-        return refuse("its tables are malformed");
-    const auto n = static_cast<std::size_t>(count);
-    const char* tableIn = p + sizeof(Slot) * n;
-    const char* arenaIn = tableIn + 4 * tableSize;
-
-    KeyIndex k;
-    k.slots_.resize(n);
-    if constexpr (std::endian::native == std::endian::little) {
-        if (n)
-            std::memcpy(k.slots_.data(), p, sizeof(Slot) * n);
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            const char* q = p + i * sizeof(Slot);
-            Slot& s = k.slots_[i];
-            s.pos = qFromLittleEndian<std::uint64_t>(q);
-            s.keyOff = qFromLittleEndian<std::uint64_t>(q + 8);
-            s.size = qFromLittleEndian<std::uint32_t>(q + 16);
-            s.hash = qFromLittleEndian<std::uint32_t>(q + 20);
-            s.keyLength = qFromLittleEndian<std::uint32_t>(q + 24);
-            s.ownerLength = qFromLittleEndian<std::uint32_t>(q + 28);
-        }
-    }
-    for (const Slot& s : k.slots_) {
+    const std::size_t n = slots_.size();
+    const std::uint64_t arenaBytes = arena_.size();
+    for (const Slot& s : slots_) {
         const std::uint64_t payload = std::uint64_t(s.keyLength) + s.ownerLength;
         if (s.keyOff > arenaBytes || payload > arenaBytes - s.keyOff)
             return refuse("an entry points outside the index file");
@@ -486,36 +510,24 @@ bool KeyIndex::adoptTables(const char* p, std::size_t bytes, std::uint64_t count
             s.size > dataEnd - s.pos || s.size < kFrameHeaderSize + align8(payload))
             return refuse("an entry points outside the data file");
     }
-    k.table_.resize(static_cast<std::size_t>(tableSize));
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(k.table_.data(), tableIn, 4 * k.table_.size());
-    } else {
-        for (std::size_t i = 0; i < k.table_.size(); ++i)
-            k.table_[i] = qFromLittleEndian<std::uint32_t>(tableIn + 4 * i);
-    }
-    // Every slot exactly once in the table, nothing else.
-    std::vector<std::uint8_t> seen(n, 0);
+    // n filled places, each naming an entry. Counted without branches: the
+    // places are filled at random, and a branch on each would mispredict.
     std::size_t used = 0;
-    for (const std::uint32_t v : k.table_) {
-        if (!v)
-            continue;
-        if (v > count || seen[v - 1])
-            return refuse("its hash table is malformed");
-        seen[v - 1] = 1;
-        ++used;
+    std::uint32_t highest = 0;
+    for (const std::uint32_t v : table_) {
+        used += v != 0;
+        highest = std::max(highest, v);
     }
-    if (used != n)
+    if (used != n || highest > n)
         return refuse("its hash table is malformed");
-    k.arena_.assign(arenaIn, arenaIn + arenaBytes);
     for (std::size_t i = 1; i < n; ++i) {
-        if (!k.less(static_cast<std::uint32_t>(i - 1), static_cast<std::uint32_t>(i)))
+        if (!less(static_cast<std::uint32_t>(i - 1), static_cast<std::uint32_t>(i)))
             return refuse("its entries are out of order");
     }
-    k.state_.assign(n, kInBase);
-    k.base_.resize(n);
-    std::iota(k.base_.begin(), k.base_.end(), 0u);
-    k.live_ = n;
-    *this = std::move(k);
+    state_.assign(n, kInBase);
+    base_.resize(n);
+    std::iota(base_.begin(), base_.end(), 0u);
+    live_ = n;
     return true;
 }
 

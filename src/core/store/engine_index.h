@@ -12,6 +12,8 @@
 #include <QtCore/QString>
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace vellicar::store::engine {
@@ -19,15 +21,30 @@ namespace vellicar::store::engine {
 // Stable across runs and machines: the hash is stored in the index file.
 std::uint32_t keyHash(QByteArrayView key);
 
+// No initialisers: the tables are filled from the index file straight into
+// memory that nobody needs to clear first.
 struct Slot {
-    std::uint64_t pos = 0;    // frame offset in the data file
-    std::uint64_t keyOff = 0; // key bytes in the arena, the owner right after them
-    std::uint32_t size = 0;   // whole frame, padding included
-    std::uint32_t hash = 0;   // keyHash of the key
-    std::uint32_t keyLength = 0;
-    std::uint32_t ownerLength = 0;
+    std::uint64_t pos;    // frame offset in the data file
+    std::uint64_t keyOff; // key bytes in the arena, the owner right after them
+    std::uint32_t size;   // whole frame, padding included
+    std::uint32_t hash;   // keyHash of the key
+    std::uint32_t keyLength;
+    std::uint32_t ownerLength;
 };
 static_assert(sizeof(Slot) == 32);
+
+// Leaves new elements of trivial types uninitialised on resize.
+template <class T> struct UninitAllocator : std::allocator<T> {
+    using value_type = T;
+    UninitAllocator() = default;
+    template <class U> UninitAllocator(const UninitAllocator<U>&) noexcept {}
+    template <class U> struct rebind { using other = UninitAllocator<U>; };
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+template <class T> using RawVector = std::vector<T, UninitAllocator<T>>;
 
 class KeyIndex {
 public:
@@ -74,14 +91,16 @@ public:
     // `positions` (if given) replaces each slot's frame position (compaction).
     void appendTables(QByteArray& out, std::uint64_t& count, std::uint64_t& arenaBytes,
                       std::uint64_t& tableSize) const;
-    // Takes tables written by appendTables, checking that everything they
-    // point to lies inside them and inside `dataEnd`, and that index 1 is in
-    // strict order. False (with `why`) otherwise.
+    // Takes tables written by appendTables (whose checksum the caller has
+    // checked), making sure everything they point to lies inside them and
+    // inside `dataEnd`, and that index 1 is in strict order. False (with
+    // `why`) otherwise.
     bool adoptTables(const char* p, std::size_t bytes, std::uint64_t count,
                      std::uint64_t arenaBytes, std::uint64_t tableSize, std::uint64_t dataEnd,
                      QString& why);
 
 private:
+    bool checkTables(std::uint64_t dataEnd, QString& why);
     enum : std::uint8_t { kFree = 0, kLive = 1, kInBase = 2, kDeadInBase = 3 };
 
     int compare(std::uint32_t id, QByteArrayView owner, QByteArrayView key) const;
@@ -97,12 +116,12 @@ private:
     std::uint32_t baseFrom(std::size_t i) const;
     std::uint32_t baseBackFrom(std::size_t i) const;
 
-    std::vector<Slot> slots_;
+    RawVector<Slot> slots_;
     std::vector<std::uint8_t> state_;
     std::vector<std::uint32_t> free_;
-    std::vector<char> arena_;
+    RawVector<char> arena_;
     std::uint64_t arenaGarbage_ = 0;
-    std::vector<std::uint32_t> table_; // slot id + 1, 0 empty; size a power of two
+    RawVector<std::uint32_t> table_; // slot id + 1, 0 empty; size a power of two
     std::size_t live_ = 0;
     bool bulk_ = false;
     std::vector<std::uint32_t> base_;  // index 1, sorted; may hold dead slots

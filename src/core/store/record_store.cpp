@@ -452,8 +452,8 @@ bool RecordStore::loadIndexFile(std::uint64_t dataFileSize) {
     std::uint64_t size = 0;
     QByteArray bytes;
     int e = io_.size(fd, size);
-    // An index never holds more than the records of its data file.
-    if (!e && size > dataFileSize + (std::uint64_t(1) << 20))
+    // An index entry never takes more than twice its frame.
+    if (!e && size > 2 * dataFileSize + (std::uint64_t(1) << 20))
         e = EFBIG;
     if (!e) {
         bytes.resize(static_cast<qsizetype>(size));
