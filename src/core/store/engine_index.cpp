@@ -52,7 +52,6 @@ std::uint64_t prefixOf(QByteArrayView v) {
     return p;
 }
 
-constexpr std::size_t kNoPlace = ~std::size_t(0);
 
 } // namespace
 
