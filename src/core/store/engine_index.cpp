@@ -52,7 +52,6 @@ std::uint64_t prefixOf(QByteArrayView v) {
     return p;
 }
 
-
 } // namespace
 
 std::uint32_t keyHash(QByteArrayView key) {
