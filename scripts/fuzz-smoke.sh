@@ -6,16 +6,16 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 status=0
 for target in build-asan/tests/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target"); name=${name#fuzz_}
   work=$(mktemp -d)
   [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$work/"
   echo "== fuzz $name for ${seconds}s"
   if ! QT_QPA_PLATFORM=offscreen "$target" -max_total_time="$seconds" -rss_limit_mb=2048 \
-        -timeout=10 -print_final_stats=0 "$work" >"$work.log" 2>&1; then
+        -timeout=10 -print_final_stats=0 -artifact_prefix="$work.crash-" "$work" >"$work.log" 2>&1; then
     tail -40 "$work.log"
     status=1
   fi
-  rm -rf "$work" "$work.log"
+  rm -rf "$work" "$work.log" "$work".crash-*
 done
 exit $status

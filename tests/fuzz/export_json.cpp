@@ -1,7 +1,7 @@
 // Any bytes given to restore as notebook JSON: no crash or hang; a plan that
 // is accepted has unique, non-empty keys, and every tree it builds reads back
 // without damage.
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/notebook_json.h"
 #include "core/tree/tree_blob.h"
 

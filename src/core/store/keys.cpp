@@ -1,7 +1,7 @@
 #include "core/store/keys.h"
 
 #include "core/store/dates.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>

@@ -4,7 +4,7 @@
 #include "core/links/link_blob.h"
 #include "core/richtext/rtf.h"
 #include "core/store/section_list.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/branch_walk.h"
 #include "core/tree/tree_blob.h"
 

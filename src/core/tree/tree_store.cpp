@@ -1,7 +1,7 @@
 #include "core/tree/tree_store.h"
 
 #include "core/store/dates.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/branch_walk.h"
 #include "core/tree/fixed_width.h"
 

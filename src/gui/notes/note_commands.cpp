@@ -8,7 +8,7 @@
 // shows, which `vellicar-db export` still lists.
 #include "core/store/dates.h"
 #include "core/store/keys.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/branch_walk.h"
 #include "core/tree/note_tree.h"
 #include "core/tree/tree_blob.h"

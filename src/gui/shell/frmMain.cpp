@@ -33,7 +33,7 @@ namespace vellicar::gui {
 
 namespace {
 
-struct ButtonSpec {
+struct ButtonDef {
     int index;
     int row; // 0: database and search row, 1: note and editing row
     const char* picture;
@@ -41,7 +41,7 @@ struct ButtonSpec {
 };
 
 // Picture buttons in the order they stand on their rows.
-constexpr ButtonSpec Buttons[] = {
+constexpr ButtonDef Buttons[] = {
     {26, 0, "new_db", "Create a new Vellicar Notes Database"},
     {30, 0, "open_db", "Open an existing Vellicar Notes Database"},
     {31, 0, "imgTS", "Specify A New Search Criteria"},
@@ -296,9 +296,9 @@ QToolButton* frmMain::addButton(int n, int row, const QString& pictureName,
 }
 
 void frmMain::buildToolbars() {
-    for (const ButtonSpec& spec : Buttons)
-        addButton(spec.index, spec.row, QString::fromLatin1(spec.picture),
-                  QString::fromLatin1(spec.tooltip));
+    for (const ButtonDef& button : Buttons)
+        addButton(button.index, button.row, QString::fromLatin1(button.picture),
+                  QString::fromLatin1(button.tooltip));
     setCommand(1, [this] { mFileExitClick(); });
     setCommand(26, [this] { mFileNewClick(); });
     setCommand(30, [this] { mFileOpenClick(); });

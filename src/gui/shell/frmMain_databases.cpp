@@ -1,5 +1,5 @@
 // The database tabs and the database commands of the File menu.
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/note_tree.h"
 #include "gui/shell/frmMain.h"
 

@@ -2,7 +2,7 @@
 // back, and showing a section's tree when its tab is clicked.
 #include "core/store/keys.h"
 #include "core/store/section_list.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/note_tree.h"
 #include "core/tree/tree_blob.h"
 #include "core/tree/tree_store.h"

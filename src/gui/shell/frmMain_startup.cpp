@@ -1,7 +1,7 @@
 // Start-up and shutdown: the Load event, the first activation that reopens
 // the databases of the last run, and the Unload that writes it all back.
 #include "core/shell/settings_lists.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/note_tree.h"
 #include "core/tree/tree_store.h"
 #include "gui/shell/frmMain.h"

@@ -1,7 +1,7 @@
 // Record keys for new notes, pasted notes, links and sections.
 #include "core/store/keys.h"
 
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "support/test_support.h"
 
 #include <QtCore/QRegularExpression>

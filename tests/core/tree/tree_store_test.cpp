@@ -1,5 +1,5 @@
 #include "core/store/dates.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/tree_store.h"
 #include "tree_test_util.h"
 

@@ -3,7 +3,7 @@
 // dialogs on the real widgets, reading back what the store holds, and
 // checking that a stored tree and the note records agree.
 #include "core/store/keys.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/branch_walk.h"
 #include "core/tree/tree_blob.h"
 #include "gui/notes/frmSiteTitle.h"

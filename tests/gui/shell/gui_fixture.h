@@ -5,7 +5,7 @@
 #include "core/store/database.h"
 #include "core/store/dates.h"
 #include "core/store/section_list.h"
-#include "core/store/special_keys.h"
+#include "core/store/record_keys.h"
 #include "core/tree/note_tree.h"
 #include "core/tree/tree_store.h"
 #include "gui/shell/frmMain.h"
