@@ -3,8 +3,8 @@
 #include "core/attributes/master_list.h"
 #include "core/links/link_blob.h"
 #include "core/richtext/rtf.h"
-#include "core/store/section_list.h"
 #include "core/store/record_keys.h"
+#include "core/store/section_list.h"
 #include "core/tree/branch_walk.h"
 #include "core/tree/tree_blob.h"
 

@@ -1,8 +1,8 @@
 // The section tabs: building them from the "Sections" record, writing them
 // back, and showing a section's tree when its tab is clicked.
 #include "core/store/keys.h"
-#include "core/store/section_list.h"
 #include "core/store/record_keys.h"
+#include "core/store/section_list.h"
 #include "core/tree/note_tree.h"
 #include "core/tree/tree_blob.h"
 #include "core/tree/tree_store.h"
