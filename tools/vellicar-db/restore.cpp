@@ -40,20 +40,8 @@ int runRestore(const QStringList& args) {
     OpenDatabase db;
     if (!db.open(*file, VmxModeReadWrite, true))
         return ExitFailed;
-    for (const auto& [key, record] : plan.records) {
-        const int result = db.vmx.VmxPut(db.handle, key, record, 0);
-        if (result != VmxOk) {
-            printErr(QStringLiteral("record \"%1\" could not be stored: %2")
-                         .arg(key, describeResult(db.vmx, result)));
-            return ExitFailed;
-        }
-    }
-    const int flushed = db.vmx.VmxFlush(db.handle);
-    if (flushed != VmxOk) {
-        printErr(QStringLiteral("the records could not be written to disk: %1")
-                     .arg(describeResult(db.vmx, flushed)));
+    if (!storeAllAndClose(db, plan.records))
         return ExitFailed;
-    }
     return ExitOk;
 }
 

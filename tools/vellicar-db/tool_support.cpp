@@ -130,4 +130,30 @@ bool recordFromJson(const QJsonValue& value, QString& key, NoteRecord& record, Q
     return true;
 }
 
+bool storeAllAndClose(OpenDatabase& db,
+                      const std::vector<std::pair<QString, store::NoteRecord>>& records) {
+    for (const auto& [key, record] : records) {
+        const int result = db.vmx.VmxPut(db.handle, key, record, 0);
+        if (result != store::VmxOk) {
+            printErr(QStringLiteral("record \"%1\" could not be stored: %2")
+                         .arg(key, describeResult(db.vmx, result)));
+            return false;
+        }
+    }
+    const int flushed = db.vmx.VmxFlush(db.handle);
+    if (flushed != store::VmxOk) {
+        printErr(QStringLiteral("the records could not be written to disk: %1")
+                     .arg(describeResult(db.vmx, flushed)));
+        return false;
+    }
+    const int closed = db.vmx.VmxClose(db.handle);
+    db.handle = 0;
+    if (closed != store::VmxOk) {
+        printErr(
+            QStringLiteral("closing the database failed: %1").arg(describeResult(db.vmx, closed)));
+        return false;
+    }
+    return true;
+}
+
 } // namespace vellicar::tool

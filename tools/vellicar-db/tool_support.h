@@ -8,6 +8,8 @@
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace vellicar::tool {
 
@@ -33,6 +35,12 @@ public:
     int handle = 0;
     QString path;
 };
+
+// Puts every record, flushes once and closes, checking each step: a failure
+// prints what went wrong and returns false, so nothing is reported as stored
+// that is not on disk.
+bool storeAllAndClose(OpenDatabase& db,
+                      const std::vector<std::pair<QString, store::NoteRecord>>& records);
 
 // Why a Vmx call failed, for the user.
 QString describeResult(const store::Vmx& vmx, int result);
